@@ -1,0 +1,109 @@
+#include "app/startup.h"
+
+#include "app/commandline.h"
+#include "app/fatalerror.h"
+#include "app/appcontrol.h"
+#include "app/qtsingleapplication.h"
+#include "app/wndforcestarterrormsgbox.h"
+#include "extension/extension.h"
+#include "platform/processlauncher.h"
+
+#include <QDebug>
+#include <QFileInfo>
+#include <QImageReader>
+
+namespace Startup {
+namespace {
+
+void logImageFormats()
+{
+    QString joined;
+    for (const QByteArray &format : QImageReader::supportedImageFormats())
+        joined += QString::fromLatin1(format).toLower() + QLatin1Char(' ');
+    qDebug().noquote() << QStringLiteral("[%1]").arg(joined.trimmed());
+}
+
+// The settings dialog, the capture overlay and the upload client arrive with
+// their own windows; until then these launches end cleanly.
+int runSettingsOnly()
+{
+    qDebug("Settings dialog is not available in this build");
+    return 0;
+}
+
+int runCapture()
+{
+    qDebug("Capture overlay is not available in this build");
+    return 0;
+}
+
+int startUpload(const QString &path)
+{
+    qDebug("Upload of %s is not available in this build", qPrintable(path));
+    return 0;
+}
+
+} // namespace
+
+int askAboutRunningInstance(const QStringList &arguments)
+{
+    qDebug("Already running!");
+    auto *box = new WndForceStartErrorMsgBox;
+    const int answer = AppControl::runModal(box);
+    if (answer == 1) {
+        qDebug("Closing old running instance");
+        Extension::killOldProcesses();
+        qDebug("Restarting");
+        QStringList rest = arguments;
+        if (!rest.isEmpty())
+            rest.removeFirst();
+        ProcessLauncher::instance().startDetached(QCoreApplication::applicationFilePath(), rest);
+    }
+    delete box;
+    return 0;
+}
+
+int uploadFromCommandLine(const QString &path)
+{
+    qDebug("Uploading file %s", qPrintable(path));
+    switch (CommandLine::checkFile(path)) {
+    case CommandLine::FileCheck::Missing:
+        qDebug("Uploading file doesn't exists %s", qPrintable(path));
+        reportFatalError(QStringLiteral("File doesn't exists: ") + path, true);
+        return 0;
+    case CommandLine::FileCheck::TooSmall:
+        qDebug("File is too small for image: %s", qPrintable(path));
+        reportFatalError(QStringLiteral("File is too small"), true);
+        return 0;
+    case CommandLine::FileCheck::TooBig:
+        qDebug("File is too big: %s", qPrintable(path));
+        reportFatalError(QStringLiteral("File is too big"), true);
+        return 0;
+    case CommandLine::FileCheck::Ok:
+        break;
+    }
+    return startUpload(path);
+}
+
+int dispatch(const QStringList &arguments, bool otherInstanceRunning)
+{
+    if (otherInstanceRunning)
+        return askAboutRunningInstance(arguments);
+
+    logImageFormats();
+    if (arguments.size() > 1) {
+        const QString argument = arguments.at(1);
+        if (argument == QLatin1String("/config"))
+            return runSettingsOnly();
+        return uploadFromCommandLine(argument);
+    }
+    return runCapture();
+}
+
+int run(int argc, char **argv)
+{
+    QtSingleApplication app(argc, argv, true);
+    return dispatch(QCoreApplication::arguments(), app.isRunning());
+}
+
+} // namespace Startup

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QPixmap>
+#include <QRect>
+#include <QVector>
+
+// Screen rectangles in two systems: desktop coordinates (as the window system
+// reports them) and overlay coordinates (the virtual desktop moved so that its
+// top-left corner is (0, 0)).  Rectangles are inclusive: width = right - left + 1.
+//
+// The pure functions work on an injected layout so unusual arrangements (a
+// screen at negative x, mixed sizes) can be tested anywhere; the live ones read
+// the screens from Qt and write the log lines.
+namespace ScreenGeometry {
+
+struct Screen
+{
+    QRect geometry;  // full rectangle, desktop coordinates
+    QRect available; // without panels and taskbars, desktop coordinates
+};
+
+struct Layout
+{
+    QVector<Screen> screens; // in the window system's order
+    int primary = 0;         // index of the primary screen
+};
+
+// Pure functions over a layout.
+QRect virtualDesktopRect(const Layout &layout);
+QRect primaryScreenRect(const Layout &layout);
+QRect primaryScreenInOverlay(const Layout &layout);
+QVector<QRect> screenRects(const Layout &layout, bool availableAreas, bool desktopCoordinates);
+QRect fullRect(const Layout &layout);
+
+// The live layout of this display.
+Layout currentLayout();
+
+// Live versions; each writes its log line.
+QRect virtualDesktopRect();
+QRect primaryScreenRect();
+QRect primaryScreenInOverlay();
+QVector<QRect> screenRects(bool availableAreas, bool desktopCoordinates);
+QRect fullRect();
+
+// The whole virtual desktop as one pixmap; logs "Pixmap size: WxH".
+QPixmap grab();
+
+} // namespace ScreenGeometry

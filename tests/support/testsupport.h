@@ -1,0 +1,64 @@
+#pragma once
+
+#include "app/appcontrol.h"
+#include "platform/processlauncher.h"
+
+#include <QDialog>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <functional>
+
+// Records what the program launches instead of launching it.
+class RecordingLauncher : public ProcessLauncher
+{
+public:
+    RecordingLauncher() { ProcessLauncher::setInstance(this); }
+    ~RecordingLauncher() override { ProcessLauncher::setInstance(nullptr); }
+
+    bool startDetached(const QString &program, const QStringList &arguments) override
+    {
+        started.append(qMakePair(program, arguments));
+        return true;
+    }
+    bool openUrl(const QUrl &url) override
+    {
+        opened.append(url);
+        return true;
+    }
+
+    QList<QPair<QString, QStringList>> started;
+    QList<QUrl> opened;
+};
+
+// Observes "end the run" and answers modal dialogs while it lives.
+class RunObserver
+{
+public:
+    explicit RunObserver(int modalAnswer = 0)
+        : answer(modalAnswer)
+    {
+        AppControl::setEndRunHandler([this](int code) { endCodes.append(code); });
+        AppControl::setModalRunner([this](QDialog *dialog) {
+            dialogs.append(dialog->windowTitle());
+            if (onDialog)
+                onDialog(dialog);
+            return answer;
+        });
+    }
+    ~RunObserver()
+    {
+        AppControl::setEndRunHandler({});
+        AppControl::setModalRunner({});
+    }
+
+    int answer;
+    std::function<void(QDialog *)> onDialog;
+    QList<int> endCodes;
+    QStringList dialogs;
+};
+
+// Throw-away folder for a test's own files (below the test's HOME).
+QString testScratchDir(const QString &name);
