@@ -4,7 +4,9 @@
 #include "app/fatalerror.h"
 #include "app/appcontrol.h"
 #include "app/qtsingleapplication.h"
+#include "app/clipboardkeeper.h"
 #include "app/wndforcestarterrormsgbox.h"
+#include "capture/wndmain.h"
 #include "extension/extension.h"
 #include "platform/processlauncher.h"
 
@@ -23,8 +25,8 @@ void logImageFormats()
     qDebug().noquote() << QStringLiteral("[%1]").arg(joined.trimmed());
 }
 
-// The settings dialog, the capture overlay and the upload client arrive with
-// their own windows; until then these launches end cleanly.
+// The settings dialog and the upload client arrive with their own windows;
+// until then these launches end cleanly.
 int runSettingsOnly()
 {
     qDebug("Settings dialog is not available in this build");
@@ -33,8 +35,11 @@ int runSettingsOnly()
 
 int runCapture()
 {
-    qDebug("Capture overlay is not available in this build");
-    return 0;
+    auto *overlay = new WndMain;
+    overlay->show();
+    const int code = QCoreApplication::exec();
+    delete overlay;
+    return code;
 }
 
 int startUpload(const QString &path)
@@ -103,7 +108,10 @@ int dispatch(const QStringList &arguments, bool otherInstanceRunning)
 int run(int argc, char **argv)
 {
     QtSingleApplication app(argc, argv, true);
-    return dispatch(QCoreApplication::arguments(), app.isRunning());
+    const int code = dispatch(QCoreApplication::arguments(), app.isRunning());
+    // What the run copied must outlive the process.
+    ClipboardKeeper::handOverIfNeeded();
+    return code;
 }
 
 } // namespace Startup

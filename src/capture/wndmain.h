@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QPoint>
+#include <QWidget>
+#include <memory>
+
+class BaseFrame;
+class CaptureState;
+class QButtonGroup;
+class QLabel;
+class QPushButton;
+class ZoomFrame;
+
+// The window of a capture run: covers the virtual desktop with the frozen
+// grab, carries the tool frame, lets the user pick a region, the active window
+// or the whole desktop, and hands the capture on.
+class WndMain : public QWidget
+{
+    Q_OBJECT
+public:
+    WndMain();
+    ~WndMain() override;
+
+    // Hands the state's request to completion, the editor or a recorder.
+    // With selectActions set the current action pair is chosen anew (by the
+    // Alt key); the editors pass false after setting it themselves.
+    void dispatchCapture(CaptureState *state, bool selectActions);
+
+    // The capture mode the mode buttons show.
+    int currentMode() const;
+
+    const CaptureState *captureState() const { return m_state.get(); }
+    QWidget *toolFrame() const;
+
+public slots:
+    void onCancelClick();
+    void onFullscreenClick();
+    void onActiveWindowClick();
+    void onHelpClick();
+    void onSettingsClick();
+    void beforeAppExit();
+    void onGifModeClicked();
+    void onVideoModeClicked();
+    void onScrollModeClicked();
+    void onImageModeClicked();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    int metric(PaintDeviceMetric metric) const override;
+
+private:
+    void buildForm();
+    void applyDodge();
+    void collapse();
+    // The action a finished screenshot gets: AltAction with Alt held.
+    static bool altHeld();
+    void openEditorOrDispatch();
+    void openScreenshotEditor();
+
+    QRect selection() const;
+
+    QPoint m_press;
+    QPoint m_release;
+    QPoint m_cursor;
+    bool m_dragging = false;
+    std::unique_ptr<CaptureState> m_state;
+    ZoomFrame *m_zoom = nullptr;
+    bool m_controlHeld = false;
+
+    BaseFrame *m_tool = nullptr;
+    QLabel *m_lblUsername = nullptr;
+    QLabel *m_lblInfo = nullptr;
+    QPushButton *m_btnClose = nullptr;
+    QPushButton *m_btnFullscreen = nullptr;
+    QPushButton *m_btnActiveWindow = nullptr;
+    QPushButton *m_btnSettings = nullptr;
+    QPushButton *m_btnHelp = nullptr;
+    QPushButton *m_chbImageMode = nullptr;
+    QPushButton *m_chbGifMode = nullptr;
+    QPushButton *m_chbScrollMode = nullptr;
+    QPushButton *m_chbVideoMode = nullptr;
+    QButtonGroup *m_modes = nullptr;
+};
