@@ -45,4 +45,8 @@ QRect fullRect();
 // The whole virtual desktop as one pixmap; logs "Pixmap size: WxH".
 QPixmap grab();
 
+// Writes a debug line whose %1 to %4 are the rectangle's left, top, right and
+// bottom, the form of every rectangle in the log.
+void logRect(const char *text, const QRect &rect);
+
 } // namespace ScreenGeometry

@@ -1,0 +1,70 @@
+#include "capture/capturestate.h"
+
+#include "capture/screengeometry.h"
+#include "extension/extension.h"
+
+#include <QColor>
+#include <QDebug>
+#include <QVector>
+
+CaptureState::CaptureState(WId windowId)
+    : m_activeWindowHandle(int(windowId))
+{
+    QRect window;
+    int handle = 0;
+    if (Extension::getActiveWindowRect(&window, &handle))
+        m_activeWindowHandle = handle;
+    else
+        window = QRect();
+    qDebug("Active window handle %d", m_activeWindowHandle);
+    ScreenGeometry::logRect("Active window bounds: %1,%2,%3,%4", window);
+
+    m_activeWindowRect = visibleWindowRect(window, ScreenGeometry::virtualDesktopRect());
+    ScreenGeometry::logRect("Active window visible bounds: %1,%2,%3,%4", m_activeWindowRect);
+
+    m_plainGrab = ScreenGeometry::grab();
+}
+
+CaptureState::CaptureState(const QImage &image)
+    : m_plainGrab(QPixmap::fromImage(image))
+{
+}
+
+QPixmap CaptureState::dimmedGrab() const
+{
+    prepareDimmedGrab();
+    return m_dimmedGrab;
+}
+
+void CaptureState::prepareDimmedGrab() const
+{
+    if (m_dimmedGrab.isNull())
+        m_dimmedGrab = dim(m_plainGrab);
+}
+
+QPixmap CaptureState::dim(const QPixmap &plain)
+{
+    if (plain.isNull())
+        return QPixmap();
+    // One reduction to a palette, then only the palette is darkened: at most
+    // 256 colour changes instead of one per pixel.
+    QImage indexed = plain.toImage().convertToFormat(QImage::Format_Indexed8);
+    QVector<QRgb> colours = indexed.colorTable();
+    for (QRgb &colour : colours)
+        colour = QColor(colour).darker(150).rgb();
+    indexed.setColorTable(colours);
+    return QPixmap::fromImage(std::move(indexed));
+}
+
+QPixmap CaptureState::crop(const QPixmap &plain, const QRect &rect)
+{
+    return QPixmap::fromImage(plain.toImage().copy(rect));
+}
+
+QRect CaptureState::visibleWindowRect(const QRect &window, const QRect &virtualDesktop)
+{
+    const QRect visible = window.intersected(virtualDesktop);
+    if (visible.isEmpty())
+        return QRect();
+    return visible.translated(-virtualDesktop.topLeft());
+}
