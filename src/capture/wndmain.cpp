@@ -7,6 +7,7 @@
 #include "capture/overlaylogic.h"
 #include "capture/screengeometry.h"
 #include "capture/zoomframe.h"
+#include "editor/wndscreenshoteditor.h"
 #include "extension/extension.h"
 #include "platform/platform.h"
 #include "platform/processlauncher.h"
@@ -45,6 +46,8 @@ void handOverUnavailable(const char *window)
 QPushButton *toolButton(QWidget *parent, const char *name, const QRect &geometry, int iconSize,
                         const QString &image, const QString &toolTip)
 {
+    // The tool frame's picture carries the column's icons; only the close
+    // button has an image of its own.
     auto *button = new QPushButton(parent);
     button->setObjectName(QLatin1String(name));
     button->setGeometry(geometry);
@@ -143,15 +146,15 @@ void WndMain::buildForm()
     m_btnClose = toolButton(m_tool, "btnClose", QRect(232, 1, 20, 20), 24,
                             QStringLiteral(":/resources/btnClose.png"), QString());
     m_btnFullscreen = toolButton(m_tool, "btnFullscreen", QRect(207, 50, 39, 39), 32,
-                                 QStringLiteral(":/resources/btnFullScreen.png"),
+                                 QString(),
                                  QStringLiteral("!!!!!!!Full desktop capture"));
     m_btnActiveWindow = toolButton(m_tool, "btnActiveWindow", QRect(207, 100, 39, 39), 32,
-                                   QStringLiteral(":/resources/btnActiveWindow.png"),
+                                   QString(),
                                    QStringLiteral("Active window capture"));
     m_btnSettings = toolButton(m_tool, "btnSettings", QRect(207, 150, 39, 39), 32,
-                               QStringLiteral(":/resources/btnSettings.png"), QStringLiteral("Settings"));
+                               QString(), QStringLiteral("Settings"));
     m_btnHelp = toolButton(m_tool, "btnHelp", QRect(207, 200, 39, 39), 32,
-                           QStringLiteral(":/resources/btnHelp.png"), QStringLiteral("Help and feedback"));
+                           QString(), QStringLiteral("Help and feedback"));
 
     m_lblInfo = new QLabel(QStringLiteral("Mouse:"), m_tool);
     m_lblInfo->setObjectName(QStringLiteral("lblInfo"));
@@ -308,7 +311,8 @@ void WndMain::openEditorOrDispatch()
 
 void WndMain::openScreenshotEditor()
 {
-    handOverUnavailable("Screenshot editor");
+    m_editor = new WndScreenshotEditor(m_state.get(), this);
+    m_editor->show();
 }
 
 void WndMain::onActiveWindowClick()

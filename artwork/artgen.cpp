@@ -1,0 +1,95 @@
+// Draws every picture of the program's resource bundle, writes the resource
+// list that rcc compiles into the program, and an overview sheet.
+//
+//   snaplark_artgen <output folder> <style sheet file>
+
+#include "contactsheet.h"
+#include "imagefiles.h"
+#include "pictures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+bool writeQrc(const QString &path, const QStringList &plainFiles, const QString &styleSheet,
+              const QString &compressedFile)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QTextStream out(&file);
+    out << "<!DOCTYPE RCC>\n<RCC version=\"1.0\">\n<qresource prefix=\"/resources\">\n";
+    // Pictures are compressed formats already; only the icon's bitmaps shrink.
+    out << "  <file alias=\"style.qss\" compression-algorithm=\"none\">"
+        << QFileInfo(styleSheet).absoluteFilePath() << "</file>\n";
+    for (const QString &name : plainFiles)
+        out << "  <file compression-algorithm=\"none\">" << name << "</file>\n";
+    out << "  <file compression-algorithm=\"zlib\" compress=\"9\" threshold=\"0\">" << compressedFile
+        << "</file>\n";
+    out << "</qresource>\n</RCC>\n";
+    return out.status() == QTextStream::Ok && file.flush();
+}
+
+int failed(const QString &message)
+{
+    std::fprintf(stderr, "snaplark_artgen: %s\n", qPrintable(message));
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QGuiApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() != 3)
+        return failed(QStringLiteral("usage: snaplark_artgen <output folder> <style sheet file>"));
+    const QDir out(args.at(1));
+    const QString styleSheet = args.at(2);
+    if (!QDir().mkpath(out.path()))
+        return failed(QStringLiteral("cannot create %1").arg(out.path()));
+    if (!QFileInfo::exists(styleSheet))
+        return failed(QStringLiteral("no style sheet at %1").arg(styleSheet));
+
+    QVector<Picture> pictures = pngPictures();
+    QStringList plainFiles;
+    for (const Picture &picture : pictures) {
+        if (!picture.image.save(out.filePath(picture.name), "PNG"))
+            return failed(QStringLiteral("cannot write %1").arg(out.filePath(picture.name)));
+        plainFiles << picture.name;
+    }
+
+    QString error;
+    const QString gifs = QStringLiteral("GIF pictures and icons");
+    const QString stamp = QStringLiteral("gifStamp.gif");
+    const QString closing = QStringLiteral("gifLastImage.gif");
+    const QString appIcon = QStringLiteral("app.ico");
+    const QString folder = QStringLiteral("capture_folder_icon.icns");
+    if (!ImageFiles::writeGif(stampPicture(), out.filePath(stamp), &error)
+        || !ImageFiles::writeGif(closingPicture(), out.filePath(closing), &error)
+        || !ImageFiles::writeIco(applicationIcon(256), out.filePath(appIcon), &error)
+        || !ImageFiles::writeIcns(folderIcon(), out.filePath(folder), &error))
+        return failed(error);
+    plainFiles << stamp << closing << folder;
+
+    // The sheet shows these as read back, so it shows what the program gets.
+    for (const QString &name : {stamp, closing, appIcon, folder}) {
+        const QImage written(out.filePath(name));
+        if (written.isNull())
+            return failed(QStringLiteral("cannot read back %1").arg(name));
+        pictures.append({name, gifs, written.convertToFormat(QImage::Format_ARGB32)});
+    }
+
+    if (!writeQrc(out.filePath(QStringLiteral("resources.qrc")), plainFiles, styleSheet, appIcon))
+        return failed(QStringLiteral("cannot write the resource list"));
+    if (!contactSheet(pictures).save(out.filePath(QStringLiteral("artwork.png")), "PNG"))
+        return failed(QStringLiteral("cannot write the contact sheet"));
+    return 0;
+}
