@@ -7,7 +7,6 @@
 #include "capture/overlaylogic.h"
 #include "capture/screengeometry.h"
 #include "capture/zoomframe.h"
-#include "editor/wndscreenshoteditor.h"
 #include "extension/extension.h"
 #include "platform/platform.h"
 #include "platform/processlauncher.h"
@@ -311,8 +310,7 @@ void WndMain::openEditorOrDispatch()
 
 void WndMain::openScreenshotEditor()
 {
-    m_editor = new WndScreenshotEditor(m_state.get(), this);
-    m_editor->show();
+    handOverUnavailable("Screenshot editor");
 }
 
 void WndMain::onActiveWindowClick()
