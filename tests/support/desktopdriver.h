@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QPoint>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+// Drives the X display as a user would, through the X tools (xdotool, xclip,
+// xprop).  Every call lets the test's own event loop run while it waits, so
+// windows and clipboard content of the test process stay served.
+namespace Desktop {
+
+// Runs an X tool; its standard output, or a null array when it failed or
+// hung past the timeout.
+QByteArray tool(const QString &program, const QStringList &arguments, int timeoutMs = 10000);
+
+// Visible windows of a process, and visible windows with exactly this title.
+QList<qulonglong> windowsOf(qint64 pid);
+QList<qulonglong> windowsNamed(const QString &title);
+// Waits for the first visible window of a process, or with a title; 0 when
+// none showed up.
+qulonglong waitForWindowOf(qint64 pid, int timeoutMs = 15000);
+qulonglong waitForWindowNamed(const QString &title, int timeoutMs = 15000);
+// The window's rectangle on the screen (without window manager frame).
+QRect windowGeometry(qulonglong window);
+
+QPoint mouseLocation();
+bool moveMouse(const QPoint &point);
+bool click(const QPoint &point);
+// Presses the left button at from, moves to to and releases there.  Keys in
+// holdAtRelease (xdotool names such as "alt") are pressed just before the
+// release and stay down until keyUp.
+bool drag(const QPoint &from, const QPoint &to, const QStringList &holdAtRelease = QStringList());
+bool keyUp(const QStringList &keys);
+// Gives the window the keyboard focus and types the keys there.
+bool keyInto(qulonglong window, const QString &keys);
+
+// The clipboard's content in the given form (text when empty), as another
+// program reads it.
+QByteArray clipboard(const QString &target = QString());
+
+} // namespace Desktop

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QList>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// Helpers for tests that run the real program as a separate process.
+
+// Waits while the test's own event loop runs (so its windows, clipboard and
+// child processes are served) until the condition holds; false on timeout.
+bool waitUntil(const std::function<bool()> &condition, int timeoutMs);
+
+// What /proc tells about other processes.
+namespace ProcessTable {
+
+// Processes (zombies excluded) whose executable file is the given one.
+QList<qint64> running(const QString &executable);
+// The argument vector the process was started with (program first).
+QStringList commandLine(qint64 pid);
+// Still running: exists and is not a zombie.
+bool alive(qint64 pid);
+// Sends SIGKILL to each process and waits until none of them is alive.
+bool killAndWait(const QList<qint64> &pids, int timeoutMs = 5000);
+
+} // namespace ProcessTable
+
+// A private copy of the program's folder: the program, its core library, the
+// extension libraries and the clipboard keeper.  Ending "every other
+// instance" goes by executable file, so a test that starts several instances
+// runs its own copy and never reaches the instances of tests running beside
+// it.  Whatever still runs a file of the copy is killed on destruction.
+class ProgramCopy
+{
+public:
+    explicit ProgramCopy(const QString &folder);
+    ~ProgramCopy();
+
+    bool isValid() const { return m_valid; }
+    QString folder() const { return m_folder; }
+    QString program() const;
+    QString keeper() const;
+
+    // Processes running any file of the copy.
+    QList<qint64> running() const;
+    // Kills them all; true when none is left.
+    bool killAll();
+
+private:
+    QString m_folder;
+    bool m_valid = false;
+};
+
+// One run of the program.  Standard output and error go together to a log
+// file rather than to pipes, so a process the run starts detached can go on
+// writing after the run has ended, and its lines land in the same log.
+// A run still going on destruction is killed.
+class ProgramRun
+{
+public:
+    ProgramRun(const QString &program, const QString &logFile,
+               const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+    ~ProgramRun();
+
+    bool start(const QStringList &arguments = QStringList());
+    qint64 pid() const { return m_pid; }
+    bool isRunning() const;
+
+    // The log so far.
+    QString log() const;
+    bool waitForLog(const QString &text, int timeoutMs = 15000) const;
+
+    bool waitForFinished(int timeoutMs = 20000);
+    int exitCode() const { return m_process.exitCode(); }
+    QProcess::ExitStatus exitStatus() const { return m_process.exitStatus(); }
+
+    void kill();
+
+private:
+    QProcess m_process;
+    QString m_logFile;
+    qint64 m_pid = 0;
+};
