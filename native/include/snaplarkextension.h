@@ -32,9 +32,14 @@ extern "C" {
 typedef bool (*GetActiveWindowRectFn)(int *x, int *y, int *width, int *height, int *handle);
 /* The video file extension without dot, truncated to capacity - 1 units. */
 typedef void (*GetVideoFileExtensionFn)(char16_t *buffer, int capacity);
+/* Starts recording a region, the full screen or one window (its current
+ * outer rectangle) into an MP4 file at path; true once frames are being
+ * recorded.  One recording at a time.  Without a sound server the recording
+ * goes on without sound. */
 typedef bool (*StartVideoCaptureFn)(int fullScreen, int x, int y, int width, int height,
                                     int windowHandle, const char16_t *path, int frameRate,
                                     bool sound);
+/* Returns when the file is complete. */
 typedef void (*StopVideoCaptureFn)(void);
 /* Looked up by the program but not called. */
 typedef bool (*IsVideoFileValidFn)(const char16_t *path);
@@ -42,12 +47,18 @@ typedef bool (*IsVideoFileValidFn)(const char16_t *path);
 typedef void (*KillOldProcessesFn)(void);
 /* Looked up by the program but not called; the tray program owns the hotkey. */
 typedef bool (*SetHotkeyFn)(unsigned modifiers, unsigned key);
+/* Writes the user's desktop entry for the program, with an action that
+ * opens capturesUrl; the file is left alone when it holds that already. */
 typedef bool (*CreateJumpMenuFn)(const char16_t *appDir, const char16_t *capturesUrl);
 /* Delivers a window message to every top-level window with that title;
  * true when one was found. */
 typedef bool (*SendSignalFn)(const char16_t *windowName, unsigned msg, unsigned wParam,
                              unsigned lParam);
+/* While enabled, keys and wheel turns anywhere reach the windows with that
+ * title as hook messages (snaplarkhookmessage.h); enabling again replaces
+ * the title. */
 typedef bool (*SetHooksFn)(bool enable, int reserved, const char16_t *windowTitle);
+/* Focuses the top-level window that a click at the point would reach. */
 typedef bool (*SendFocusFn)(int x, int y);
 
 SNAPLARK_EXTENSION_API bool GetActiveWindowRect(int *x, int *y, int *width, int *height,

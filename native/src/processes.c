@@ -1,8 +1,8 @@
 #define _GNU_SOURCE
 #include "snaplarkextension.h"
+#include "timing.h"
 
 #include <dirent.h>
-#include <errno.h>
 #include <limits.h>
 #include <signal.h>
 #include <stdio.h>
@@ -10,7 +10,6 @@
 #include <string.h>
 #include <sys/stat.h>
 #include <sys/types.h>
-#include <time.h>
 #include <unistd.h>
 
 enum { GRACE_MS = 2000, POLL_MS = 50 };
@@ -90,13 +89,6 @@ static size_t find_instances(const Executable *self, pid_t **pids)
     }
     closedir(proc);
     return count;
-}
-
-static void sleep_ms(long ms)
-{
-    struct timespec delay = {ms / 1000, (ms % 1000) * 1000000L};
-    while (nanosleep(&delay, &delay) != 0 && errno == EINTR)
-        ;
 }
 
 void KillOldProcesses(void)

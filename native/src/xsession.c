@@ -1,34 +1,116 @@
 #include "xsession.h"
 
+#include "snaplarkhookmessage.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <pthread.h>
 #include <stdlib.h>
 #include <string.h>
 
-/* Xlib's default error handler ends the process; errors on our own
- * connection are expected (windows vanish), errors on others are passed on. */
-static Display *trapped_display;
+/* Xlib's default handlers end the process on an X error or a lost
+ * connection.  Errors on our own connections are expected (windows vanish,
+ * the server may go away), so while any of them is open our handlers ignore
+ * them and pass those on other connections (the program's) to the handlers
+ * they replaced.  The hook thread and the caller's thread may hold sessions
+ * at the same time. */
+enum { MAX_SESSIONS = 16 };
+static pthread_mutex_t trap_lock = PTHREAD_MUTEX_INITIALIZER;
+static Display *trapped[MAX_SESSIONS];
+static int trapped_count;
 static XErrorHandler previous_handler;
+static XIOErrorHandler previous_io_handler;
+
+static int is_trapped(Display *display)
+{
+    int ours = 0;
+    for (int i = 0; i < trapped_count && !ours; ++i)
+        ours = trapped[i] == display;
+    return ours;
+}
 
 static int trap_error(Display *display, XErrorEvent *error)
 {
-    if (display == trapped_display)
+    pthread_mutex_lock(&trap_lock);
+    const int ours = is_trapped(display);
+    const XErrorHandler previous = previous_handler;
+    pthread_mutex_unlock(&trap_lock);
+    if (ours)
         return 0;
-    return previous_handler ? previous_handler(display, error) : 0;
+    return previous ? previous(display, error) : 0;
+}
+
+/* For our connections Xlib goes on to the connection's exit handler
+ * (connection_lost) instead of ending the process. */
+static int trap_io_error(Display *display)
+{
+    pthread_mutex_lock(&trap_lock);
+    const int ours = is_trapped(display);
+    const XIOErrorHandler previous = previous_io_handler;
+    pthread_mutex_unlock(&trap_lock);
+    if (ours || !previous)
+        return 0;
+    return previous(display);
+}
+
+static int trap(Display *display)
+{
+    pthread_mutex_lock(&trap_lock);
+    const int room = trapped_count < MAX_SESSIONS;
+    if (room) {
+        if (trapped_count == 0) {
+            previous_handler = XSetErrorHandler(trap_error);
+            previous_io_handler = XSetIOErrorHandler(trap_io_error);
+        }
+        trapped[trapped_count++] = display;
+    }
+    pthread_mutex_unlock(&trap_lock);
+    return room;
+}
+
+static void untrap(Display *display)
+{
+    pthread_mutex_lock(&trap_lock);
+    for (int i = 0; i < trapped_count; ++i) {
+        if (trapped[i] == display) {
+            trapped[i] = trapped[--trapped_count];
+            break;
+        }
+    }
+    if (trapped_count == 0) {
+        XSetErrorHandler(previous_handler);
+        XSetIOErrorHandler(previous_io_handler);
+        previous_handler = NULL;
+        previous_io_handler = NULL;
+    }
+    pthread_mutex_unlock(&trap_lock);
+}
+
+/* Called instead of exit() when the connection breaks; Xlib then fails every
+ * further request on it. */
+static void connection_lost(Display *display, void *data)
+{
+    (void)display;
+    ((XSession *)data)->broken = 1;
 }
 
 int xsession_open(XSession *session)
 {
     session->display = NULL;
+    session->broken = 0;
     const char *name = getenv("DISPLAY");
     if (!name || !*name)
         return 0;
-    session->display = XOpenDisplay(name);
-    if (!session->display)
+    Display *display = XOpenDisplay(name);
+    if (!display)
         return 0;
-    session->root = DefaultRootWindow(session->display);
-    trapped_display = session->display;
-    previous_handler = XSetErrorHandler(trap_error);
+    if (!trap(display)) {
+        XCloseDisplay(display);
+        return 0;
+    }
+    XSetIOErrorExitHandler(display, connection_lost, session);
+    session->display = display;
+    session->root = DefaultRootWindow(display);
     return 1;
 }
 
@@ -36,11 +118,12 @@ void xsession_close(XSession *session)
 {
     if (!session->display)
         return;
-    XSync(session->display, False);
-    XSetErrorHandler(previous_handler);
-    trapped_display = NULL;
-    previous_handler = NULL;
-    XCloseDisplay(session->display);
+    /* After a lost connection Xlib may still hold the display's lock for the
+     * call that failed, and closing it would wait forever; so the rare dead
+     * connection is left behind. */
+    if (!session->broken)
+        XCloseDisplay(session->display);
+    untrap(session->display);
     session->display = NULL;
 }
 
@@ -215,4 +298,98 @@ size_t xsession_client_windows(XSession *session, Window **windows)
     if (children)
         XFree(children);
     return child_count;
+}
+
+size_t xsession_windows_titled(XSession *session, const char *title, Window **windows)
+{
+    size_t count = xsession_client_windows(session, windows);
+    size_t kept = 0;
+    for (size_t i = 0; i < count; ++i) {
+        char *name = xsession_window_title(session, (*windows)[i]);
+        if (name && strcmp(name, title) == 0)
+            (*windows)[kept++] = (*windows)[i];
+        free(name);
+    }
+    return kept;
+}
+
+int xsession_viewable(XSession *session, Window window)
+{
+    XWindowAttributes attributes;
+    return window != None && XGetWindowAttributes(session->display, window, &attributes)
+           && attributes.map_state == IsViewable;
+}
+
+int xsession_outer_rect(XSession *session, Window client, XSessionRect *rect)
+{
+    unsigned long count = 0;
+    long *extents = xsession_property(session, client, "_NET_FRAME_EXTENTS", XA_CARDINAL, 32,
+                                      &count);
+    if (extents && count == 4) {
+        const long left = extents[0], right = extents[1], top = extents[2], bottom = extents[3];
+        XFree(extents);
+        XWindowAttributes attributes;
+        int x = 0, y = 0;
+        Window child = None;
+        if (!XGetWindowAttributes(session->display, client, &attributes)
+            || !XTranslateCoordinates(session->display, client, session->root, 0, 0, &x, &y,
+                                      &child))
+            return 0;
+        const int border = attributes.border_width;
+        rect->x = x - border - (int)left;
+        rect->y = y - border - (int)top;
+        rect->width = attributes.width + 2 * border + (int)(left + right);
+        rect->height = attributes.height + 2 * border + (int)(top + bottom);
+        return 1;
+    }
+    if (extents)
+        XFree(extents);
+
+    /* no extents: the frame window (a child of the root) is the outer edge */
+    Window frame = xsession_toplevel(session, client);
+    XWindowAttributes attributes;
+    if (frame == None || !XGetWindowAttributes(session->display, frame, &attributes))
+        return 0;
+    rect->x = attributes.x;
+    rect->y = attributes.y;
+    rect->width = attributes.width + 2 * attributes.border_width;
+    rect->height = attributes.height + 2 * attributes.border_width;
+    return 1;
+}
+
+void xsession_send_client_message(XSession *session, Window target, Window window, Atom type,
+                                  long mask, const long data[3])
+{
+    XEvent event;
+    memset(&event, 0, sizeof event);
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = type;
+    event.xclient.format = 32;
+    for (int i = 0; i < 3; ++i)
+        event.xclient.data.l[i] = data[i];
+    XSendEvent(session->display, target, False, mask, &event);
+}
+
+void xsession_post_window_message(XSession *session, Window window, unsigned msg,
+                                  unsigned wParam, unsigned lParam)
+{
+    const long data[3] = {(long)msg, (long)wParam, (long)lParam};
+    xsession_send_client_message(session, window, window,
+                                 xsession_atom(session, SNAPLARK_WINDOW_MESSAGE_ATOM),
+                                 NoEventMask, data);
+}
+
+void xsession_activate(XSession *session, Window window)
+{
+    if (xsession_wm_supports(session, "_NET_ACTIVE_WINDOW")) {
+        /* source "pager": the request comes on the user's behalf, so focus
+         * stealing prevention does not apply */
+        const long data[3] = {2, CurrentTime, 0};
+        xsession_send_client_message(session, session->root, window,
+                                     xsession_atom(session, "_NET_ACTIVE_WINDOW"),
+                                     SubstructureRedirectMask | SubstructureNotifyMask, data);
+    } else {
+        XMapRaised(session->display, window);
+    }
 }

@@ -4,10 +4,17 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLibrary>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QRegularExpression>
 #include <QWidget>
 #include <QtTest>
+
+#include <QX11Info>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <sys/stat.h>
 
 // The real extension library, loaded by name from the program's folder and
 // driven through the program's wrappers, against an X server with a window
@@ -24,9 +31,13 @@ private slots:
     void activeWindowRect_data();
     void activeWindowRect();
     void noDisplayMeansNoWindow();
+    void windowManagerSaysNoneIsActive();
     void sendSignalDrivesWindowsByTitle();
     void killOldProcesses_data();
     void killOldProcesses();
+    void sendFocusSkipsClickThrough();
+    void jumpMenuEntry();
+    void hotkeyIsNotOurs();
 };
 
 namespace {
@@ -113,6 +124,49 @@ protected:
     }
 };
 
+qulonglong focusedWindow()
+{
+    return run("xdotool", {"getwindowfocus"}).trimmed().toULongLong();
+}
+
+// A frame that lets clicks through its inside, as the recorders' frame does.
+class Ring : public QWidget
+{
+public:
+    explicit Ring(const QRect &geometry)
+        : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+    {
+        setWindowTitle("SnaplarkRing");
+        setGeometry(geometry);
+        setStyleSheet("background: red;");
+        setMask(QRegion(rect()) - QRegion(rect().adjusted(6, 6, -6, -6)));
+    }
+};
+
+struct FileIdentity
+{
+    ino_t inode = 0;
+    qint64 modified = 0;
+    bool operator==(const FileIdentity &other) const
+    {
+        return inode == other.inode && modified == other.modified;
+    }
+};
+
+FileIdentity identity(const QString &path)
+{
+    struct stat status;
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return FileIdentity();
+    return {status.st_ino, qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec};
+}
+
+QString readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
 bool showActive(Target &window)
 {
     window.show();
@@ -179,6 +233,23 @@ void TestNativeExtension::activeWindowRect()
     QVERIFY(Extension::getActiveWindowRect(&rect, &handle));
     QCOMPARE(rect, expected);
     QCOMPARE(qulonglong(handle), id);
+}
+
+void TestNativeExtension::windowManagerSaysNoneIsActive()
+{
+    // The window manager's own focus holder is not a capture target.
+    Target window("none active", Qt::WindowFlags());
+    QVERIFY(showActive(window));
+    Display *display = QX11Info::display();
+    const unsigned long none = 0;
+    XChangeProperty(display, QX11Info::appRootWindow(), XInternAtom(display, "_NET_ACTIVE_WINDOW", False),
+                    XA_WINDOW, 32, PropModeReplace, reinterpret_cast<const unsigned char *>(&none), 1);
+    XSync(display, False);
+
+    QRect rect(1, 1, 1, 1);
+    int handle = 5;
+    QVERIFY(!Extension::getActiveWindowRect(&rect, &handle));
+    QVERIFY(rect.isNull());
 }
 
 void TestNativeExtension::noDisplayMeansNoWindow()
@@ -285,6 +356,99 @@ void TestNativeExtension::killOldProcesses()
         QVERIFY(copy->waitForFinished(1000));
         QCOMPARE(copy->exitStatus(), QProcess::CrashExit);
     }
+}
+
+void TestNativeExtension::sendFocusSkipsClickThrough()
+{
+    Target below("SnaplarkFocusBelow");
+    below.setGeometry(100, 120, 400, 300);
+    Target elsewhere("SnaplarkFocusElsewhere");
+    elsewhere.setGeometry(700, 450, 300, 200);
+    Ring ring(below.geometry().adjusted(-20, -20, 20, 20));
+    QVERIFY(showActive(below));
+    ring.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&ring));
+    QVERIFY(showActive(elsewhere));
+    QTRY_COMPARE(focusedWindow(), qulonglong(elsewhere.winId()));
+
+    // inside the ring the click would reach the window below
+    const QPoint centre = below.geometry().center();
+    QVERIFY(Extension::sendFocus(centre.x(), centre.y()));
+    QTRY_COMPARE(focusedWindow(), qulonglong(below.winId()));
+    QVERIFY(ring.isVisible());
+
+    // on the ring itself, the ring takes it
+    QVERIFY(Extension::sendFocus(ring.geometry().left() + 2, centre.y()));
+    QTRY_COMPARE(focusedWindow(), qulonglong(ring.winId()));
+
+    QVERIFY(Extension::sendFocus(elsewhere.geometry().center().x(),
+                                 elsewhere.geometry().center().y()));
+    QTRY_COMPARE(focusedWindow(), qulonglong(elsewhere.winId()));
+
+    // the bare desktop and points off the screen have nobody to focus
+    QVERIFY(!Extension::sendFocus(1270, 10));
+    QVERIFY(!Extension::sendFocus(-50, 5000));
+    QCOMPARE(focusedWindow(), qulonglong(elsewhere.winId()));
+
+    const QByteArray display = qgetenv("DISPLAY");
+    qputenv("DISPLAY", ":4093");
+    const bool withoutDisplay = Extension::sendFocus(centre.x(), centre.y());
+    qputenv("DISPLAY", display);
+    QVERIFY(!withoutDisplay);
+}
+
+void TestNativeExtension::jumpMenuEntry()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    // characters that mean something to the entry's quoting
+    const QString appDir = dir.filePath(R"(app $HOME "q" `x` \ end)");
+    QVERIFY(QDir().mkpath(appDir));
+    const QString launched = dir.filePath("launched");
+    QFile program(appDir + "/snaplark");
+    QVERIFY(program.open(QIODevice::WriteOnly));
+    program.write("#!/bin/sh\nprintf '%s' \"$0\" > '" + QFile::encodeName(launched) + "'\n");
+    program.close();
+    QVERIFY(program.setPermissions(program.permissions() | QFileDevice::ExeOwner));
+
+    const QString entry = qEnvironmentVariable("XDG_DATA_HOME") + "/applications/snaplark.desktop";
+    QFile::remove(entry);
+    // a percent sign would be a field code unless doubled
+    const QString captures = "file:///home/me/Documents/100% Snaplark Captures";
+    QVERIFY(Extension::createJumpMenu(appDir, captures));
+    const QString content = readAll(entry);
+    QVERIFY(content.startsWith("[Desktop Entry]\n"));
+    QVERIFY(content.contains("\nType=Application\n"));
+    QVERIFY(content.contains("\nActions=OpenCaptures;\n"));
+    QVERIFY(content.contains("\n[Desktop Action OpenCaptures]\n"));
+    QVERIFY(content.contains("\nExec=xdg-open \"file:///home/me/Documents/100%% Snaplark "
+                             "Captures\"\n"));
+    const FileIdentity written = identity(entry);
+    QVERIFY(written.inode != 0);
+
+    // unchanged: the file is left alone
+    QVERIFY(Extension::createJumpMenu(appDir, captures));
+    QVERIFY(identity(entry) == written);
+
+    // a desktop reads the program back exactly
+    run("gio", {"launch", entry});
+    QTRY_COMPARE(readAll(launched), appDir + "/snaplark");
+
+    const QString moved = "file:///home/me/Other Captures";
+    QVERIFY(Extension::createJumpMenu(appDir, moved));
+    QVERIFY(!(identity(entry) == written));
+    QVERIFY(readAll(entry).contains("\nExec=xdg-open \"" + moved + "\"\n"));
+
+    QVERIFY(!Extension::createJumpMenu(QString(), captures));
+    QVERIFY(!Extension::createJumpMenu(appDir, QString()));
+}
+
+void TestNativeExtension::hotkeyIsNotOurs()
+{
+    QLibrary extension(SNAPLARK_BIN_DIR "/Extension");
+    const auto setHotkey = reinterpret_cast<SetHotkeyFn>(extension.resolve("SetHotkey"));
+    QVERIFY(setHotkey);
+    QVERIFY(!setHotkey(0x0002, 'S'));
 }
 
 QTEST_MAIN(TestNativeExtension)
