@@ -149,6 +149,7 @@ void TestWndMain::videoButtonFollowsTheExtension_data()
     QTest::newRow("no extension library") << testScratchDir(QStringLiteral("no-extension")) << false;
     QTest::newRow("StopVideoCapture missing") << kStandinDir + QStringLiteral("partial") << false;
     QTest::newRow("both video functions") << kStandinDir + QStringLiteral("full") << true;
+    QTest::newRow("the program's own library") << QStringLiteral(SNAPLARK_BIN_DIR) << true;
 }
 
 void TestWndMain::videoButtonFollowsTheExtension()
