@@ -7,6 +7,7 @@
 #include "capture/overlaylogic.h"
 #include "capture/screengeometry.h"
 #include "capture/zoomframe.h"
+#include "editor/wndscreenshoteditor.h"
 #include "extension/extension.h"
 #include "platform/platform.h"
 #include "platform/processlauncher.h"
@@ -61,14 +62,15 @@ QPushButton *toolButton(QWidget *parent, const char *name, const QRect &geometry
     return button;
 }
 
-QPushButton *modeButton(QWidget *parent, const char *name, int x, const QString &caption, int captionX)
+QPushButton *modeButton(QWidget *parent, const char *name, int x, const QString &caption, int captionX,
+                        Qt::Alignment captionAlignment = Qt::AlignHCenter)
 {
     auto *button = toolButton(parent, name, QRect(x, 251, 60, 30), 32, QString(), QString());
     button->setCheckable(true);
     auto *label = new QLabel(caption, parent);
     label->setObjectName(QStringLiteral("lbl") + QLatin1String(name + 3));
     label->setGeometry(captionX, 274, 71, 20);
-    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    label->setAlignment(captionAlignment | Qt::AlignTop);
     QFont font = label->font();
     font.setPixelSize(9);
     label->setFont(font);
@@ -165,7 +167,8 @@ void WndMain::buildForm()
     m_chbImageMode = modeButton(m_tool, "chbImageMode", -4, QStringLiteral("Screenshot"), 3);
     m_chbGifMode = modeButton(m_tool, "chbGifMode", 63, QStringLiteral("Animated GIF"), 60);
     m_chbScrollMode = modeButton(m_tool, "chbScrollMode", 132, QStringLiteral("ScrollCapture"), 136);
-    m_chbVideoMode = modeButton(m_tool, "chbVideoMode", 199, QStringLiteral("Video"), 174);
+    m_chbVideoMode = modeButton(m_tool, "chbVideoMode", 199, QStringLiteral("Video"), 174,
+                                Qt::AlignRight); // its caption box starts left of the button
     m_chbImageMode->setChecked(true);
     // One exclusive group: clicking a mode checks it and unchecks the others;
     // clicking the checked one keeps it checked.
@@ -181,7 +184,7 @@ void WndMain::buildForm()
     hint->setText(QStringLiteral("&lt;Control&gt; - hide, &lt;Escape&gt; - close, &lt;Alt&gt; - alt"));
     hint->setStyleSheet(QStringLiteral("color: rgb(121, 0, 0);"));
     QFont small = hint->font();
-    small.setPixelSize(10);
+    small.setPixelSize(9);
     hint->setFont(small);
 
     connect(m_btnClose, &QPushButton::clicked, this, &WndMain::onCancelClick);
@@ -310,7 +313,8 @@ void WndMain::openEditorOrDispatch()
 
 void WndMain::openScreenshotEditor()
 {
-    handOverUnavailable("Screenshot editor");
+    m_editor = new WndScreenshotEditor(m_state.get(), this);
+    m_editor->show();
 }
 
 void WndMain::onActiveWindowClick()

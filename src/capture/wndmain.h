@@ -9,6 +9,7 @@ class CaptureState;
 class QButtonGroup;
 class QLabel;
 class QPushButton;
+class WndScreenshotEditor;
 class ZoomFrame;
 
 // The window of a capture run: covers the virtual desktop with the frozen
@@ -72,6 +73,7 @@ private:
     bool m_dragging = false;
     std::unique_ptr<CaptureState> m_state;
     ZoomFrame *m_zoom = nullptr;
+    WndScreenshotEditor *m_editor = nullptr;
     bool m_controlHeld = false;
 
     BaseFrame *m_tool = nullptr;
