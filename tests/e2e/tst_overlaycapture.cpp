@@ -61,6 +61,12 @@ private:
 
 namespace {
 
+using Desktop::capturesFolder;
+using Desktop::grabScreen;
+using Desktop::ownClipboard;
+using Desktop::rgb;
+using Desktop::screenRect;
+
 const QPoint kDragFrom(100, 120);
 const QPoint kDragTo(400, 320);
 const QSize kDragArea(300, 200);
@@ -72,36 +78,6 @@ const QString kClipboardBefore = QStringLiteral("clipboard before the run");
 
 enum Clipboard { ClipboardPath = 2, ClipboardBitmap = 5, ClipboardNone = 6 };
 enum Action { ActionViewer = 2, ActionSaveOnly = 3 };
-
-QString capturesFolder()
-{
-    return QDir::homePath() + QStringLiteral("/Documents/Snaplark Captures");
-}
-
-QImage rgb(const QImage &image)
-{
-    return image.convertToFormat(QImage::Format_RGB32);
-}
-
-QImage grabScreen()
-{
-    return rgb(QGuiApplication::primaryScreen()->grabWindow(0).toImage());
-}
-
-QRect screenRect()
-{
-    return QGuiApplication::primaryScreen()->geometry();
-}
-
-// Takes the clipboard as a program would that the user just copied in.
-bool ownClipboard(const QString &text)
-{
-    // The server refuses a selection change stamped earlier than the current
-    // owner's; this process has seen no input, so its own time is stale.
-    QX11Info::setAppTime(QX11Info::getTimestamp());
-    QGuiApplication::clipboard()->setText(text);
-    return QString::fromUtf8(Desktop::clipboard()) == text;
-}
 
 QString workArea()
 {

@@ -47,6 +47,12 @@ private:
 
 namespace {
 
+using Desktop::capturesFolder;
+using Desktop::grabScreen;
+using Desktop::ownClipboard;
+using Desktop::rgb;
+using Desktop::screenRect;
+
 const QPoint kDragFrom(100, 120);
 const QPoint kDragTo(400, 320);
 const QRect kSelection(kDragFrom, QSize(300, 200));
@@ -56,32 +62,6 @@ const QPoint kBackdropProbe(60, 70);
 const QPoint kMouseRest(5, 5);
 const QString kClipboardBefore = QStringLiteral("clipboard before the run");
 const QSize kToolbar(372, 171);
-
-QString capturesFolder()
-{
-    return QDir::homePath() + QStringLiteral("/Documents/Snaplark Captures");
-}
-
-QImage rgb(const QImage &image)
-{
-    return image.convertToFormat(QImage::Format_RGB32);
-}
-
-QImage grabScreen()
-{
-    return rgb(QGuiApplication::primaryScreen()->grabWindow(0).toImage());
-}
-
-QRect screenRect()
-{
-    return QGuiApplication::primaryScreen()->geometry();
-}
-
-bool ownClipboard(const QString &text)
-{
-    QGuiApplication::clipboard()->setText(text);
-    return waitUntil([] { return QGuiApplication::clipboard()->ownsClipboard(); }, 5000);
-}
 
 } // namespace
 

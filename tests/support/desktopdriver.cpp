@@ -2,7 +2,13 @@
 
 #include "processdriver.h"
 
+#include <QClipboard>
+#include <QDir>
+#include <QGuiApplication>
+#include <QPixmap>
 #include <QProcess>
+#include <QScreen>
+#include <QX11Info>
 #include <QRegularExpression>
 
 namespace Desktop {
@@ -169,6 +175,35 @@ QByteArray clipboard(const QString &target)
     if (!target.isEmpty())
         arguments << QStringLiteral("-t") << target;
     return tool(QStringLiteral("xclip"), arguments);
+}
+
+QRect screenRect()
+{
+    return QGuiApplication::primaryScreen()->geometry();
+}
+
+QImage rgb(const QImage &image)
+{
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+QImage grabScreen()
+{
+    return rgb(QGuiApplication::primaryScreen()->grabWindow(0).toImage());
+}
+
+bool ownClipboard(const QString &text)
+{
+    // The server refuses a selection change stamped earlier than the current
+    // owner's; a test process that has seen no input has a stale time.
+    QX11Info::setAppTime(QX11Info::getTimestamp());
+    QGuiApplication::clipboard()->setText(text);
+    return QString::fromUtf8(clipboard()) == text;
+}
+
+QString capturesFolder()
+{
+    return QDir::homePath() + QStringLiteral("/Documents/Snaplark Captures");
 }
 
 } // namespace Desktop

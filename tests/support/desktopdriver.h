@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
 #include <QList>
 #include <QPoint>
 #include <QRect>
@@ -40,5 +41,18 @@ bool keyInto(qulonglong window, const QString &keys);
 // The clipboard's content in the given form (text when empty), as another
 // program reads it.
 QByteArray clipboard(const QString &target = QString());
+
+// The primary screen's rectangle, and its pixels as RGB32.
+QRect screenRect();
+QImage grabScreen();
+// An image in the form the grabs compare in.
+QImage rgb(const QImage &image);
+
+// Takes the clipboard as a program would that the user just copied in;
+// true once another program reads that text from it.
+bool ownClipboard(const QString &text);
+
+// The captures folder of the test's throw-away HOME.
+QString capturesFolder();
 
 } // namespace Desktop
