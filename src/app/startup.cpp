@@ -9,6 +9,7 @@
 #include "capture/wndmain.h"
 #include "extension/extension.h"
 #include "platform/processlauncher.h"
+#include "upload/uploadmanager.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -25,8 +26,8 @@ void logImageFormats()
     qDebug().noquote() << QStringLiteral("[%1]").arg(joined.trimmed());
 }
 
-// The settings dialog and the upload client arrive with their own windows;
-// until then these launches end cleanly.
+// The settings dialog arrives with its own window; until then a settings-only
+// launch ends cleanly.
 int runSettingsOnly()
 {
     qDebug("Settings dialog is not available in this build");
@@ -44,8 +45,8 @@ int runCapture()
 
 int startUpload(const QString &path)
 {
-    qDebug("Upload of %s is not available in this build", qPrintable(path));
-    return 0;
+    UploadManager::uploadFile(path, true);
+    return QCoreApplication::exec();
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "platform/processlauncher.h"
 #include "settings/capturefolder.h"
 #include "settings/settings.h"
+#include "upload/uploadmanager.h"
 
 #include <QClipboard>
 #include <QDebug>
@@ -17,12 +18,10 @@
 
 namespace {
 
-// The upload client takes over here once it is part of the build; until then
-// the run ends as after any other action.
+// The upload client ends the run once the reply has been handled.
 void startUpload(const QString &path)
 {
-    qDebug("Upload is not available in this build: %s", qPrintable(path));
-    AppControl::endRun(0);
+    UploadManager::uploadFile(path, false);
 }
 
 void openWithDefaultViewer(const QString &path)

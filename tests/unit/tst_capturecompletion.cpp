@@ -1,6 +1,7 @@
 #include "capture/capturecompletion.h"
 #include "settings/capturefolder.h"
 #include "settings/settings.h"
+#include "testservice.h"
 #include "testsupport.h"
 
 #include <QClipboard>
@@ -45,9 +46,18 @@ static QPixmap samplePixmap()
     return QPixmap::fromImage(image);
 }
 
+static QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 class TestCaptureCompletion : public QObject
 {
     Q_OBJECT
+
+    TestService m_service;
+    int m_uploads = 0;
 
 private slots:
     void initTestCase()
@@ -55,6 +65,9 @@ private slots:
         // No file manager service: showing a file falls back to opening its
         // folder through the launcher, where the test sees it.
         qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/snaplark-test-bus");
+        // Uploads go to the test service, logged in so no reminder interrupts.
+        qputenv("SNAPLARK_SERVICE_URL", m_service.serviceUrl());
+        Settings::setAuthId(QStringLiteral("token"));
     }
 
     void init() { QGuiApplication::clipboard()->setText(QStringLiteral("untouched")); }
@@ -87,9 +100,9 @@ private slots:
         Settings::setCurrentClipboard(clipboard);
         if (action == Settings::ActionOpenDefaultViewer)
             QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^Open file file:///.*\\.png$")));
+        const QString serverName = QStringLiteral("up%1.png").arg(++m_uploads);
         if (action == Settings::ActionUpload)
-            QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral(
-                "^Upload is not available in this build: /.*/Snaplark Captures/snaplark\\.\\w+\\.png$")));
+            m_service.enqueue(TestService::Reply::fileName(serverName.toLatin1()));
         const QPixmap pixmap = samplePixmap();
         Completion completion(pixmap);
 
@@ -109,9 +122,25 @@ private slots:
         else if (action == Settings::ActionSaveOnly)
             opened = {QUrl::fromLocalFile(QFileInfo(completion.file).absolutePath())};
         QCOMPARE(completion.launcher.opened, opened);
-        // Exactly one end: completion's own, or for an upload the hand-over's.
+        QVERIFY(completion.messages.isEmpty());
+        if (action != Settings::ActionUpload) {
+            QCOMPARE(completion.run.endCodes, QList<int>{0});
+            return;
+        }
+
+        // The upload goes on and ends the run; its link replaces the note.
+        QVERIFY(completion.run.endCodes.isEmpty());
+        QVERIFY(QTest::qWaitFor([&] { return !completion.run.endCodes.isEmpty(); }, 15000));
         QCOMPARE(completion.run.endCodes, QList<int>{0});
         QVERIFY(completion.messages.isEmpty());
+        const TestService::Request request = m_service.requests().last();
+        QCOMPARE(request.method, QByteArray("PUT"));
+        QCOMPARE(request.body(), readAll(QFileInfo(completion.file).absolutePath() + QLatin1Char('/') + serverName));
+        const QString page = m_service.baseUrl().toString() + serverName;
+        QCOMPARE(completion.launcher.opened, QList<QUrl>{QUrl(page)});
+        QCOMPARE(clipboardText(), text == QLatin1String("<path>")
+                                      ? QFileInfo(completion.file).absolutePath() + QLatin1Char('/') + serverName
+                                      : page);
     }
 
     void unsavablePictureIsReported()

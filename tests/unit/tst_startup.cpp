@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <QtTest>
 
 using CommandLine::FileCheck;
@@ -24,15 +25,28 @@ class TestStartup : public QObject
         return path;
     }
 
-    // Runs a command-line upload and returns the message the error box showed.
+    // Runs a command-line upload and returns the message the error box showed
+    // (empty when the file passed its checks and the upload began).  An
+    // accepted file starts the upload client, whose run ends through "end the
+    // run"; here that leaves the event loop, with a guard against hanging.
     QString uploadMessage(const QString &path, int *exitCode = nullptr)
     {
         RunObserver observer;
+        AppControl::setEndRunHandler([&observer](int code) {
+            observer.endCodes.append(code);
+            QCoreApplication::exit(code);
+        });
         QString shown;
         observer.onDialog = [&shown](QDialog *dialog) {
+            if (dialog->windowTitle() != QLatin1String("Snaplark Exception"))
+                return;
             if (auto *edit = dialog->findChild<QPlainTextEdit *>(QStringLiteral("edError")))
                 shown = edit->toPlainText();
         };
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        guard.start(15000);
         const int code = Startup::dispatch({QStringLiteral("snaplark"), path}, false);
         if (exitCode)
             *exitCode = code;
@@ -42,7 +56,12 @@ class TestStartup : public QObject
     QString m_dir;
 
 private slots:
-    void initTestCase() { m_dir = testScratchDir(QStringLiteral("startup")); }
+    void initTestCase()
+    {
+        m_dir = testScratchDir(QStringLiteral("startup"));
+        // Uploads that get this far must fail fast, never reach a real service.
+        qputenv("SNAPLARK_SERVICE_URL", "http://127.0.0.1:9/");
+    }
 
     void sizeLimits_data()
     {
@@ -79,7 +98,8 @@ private slots:
         QCOMPARE(uploadMessage(makeFile(QStringLiteral("nine.png"), 9)), QStringLiteral("File is too small"));
         QCOMPARE(uploadMessage(makeFile(QStringLiteral("big.png"), 64000001)), QStringLiteral("File is too big"));
         QCOMPARE(uploadMessage(makeFile(QStringLiteral("big.mp4"), 512000001)), QStringLiteral("File is too big"));
-        // accepted files reach the upload without any box
+        // accepted files reach the upload without an error box, and its run
+        // ends with 0
         QCOMPARE(uploadMessage(makeFile(QStringLiteral("ten.png"), 10), &code), QString());
         QCOMPARE(code, 0);
         QCOMPARE(uploadMessage(makeFile(QStringLiteral("edge.mp4"), 512000000)), QString());
@@ -99,8 +119,10 @@ private slots:
     {
         const QString ok = makeFile(QStringLiteral("fine.png"), 20);
         RunObserver observer;
-        Startup::dispatch({QStringLiteral("snaplark"), ok, QStringLiteral("/nonexistent")}, false);
-        QVERIFY(observer.dialogs.isEmpty());
+        AppControl::setEndRunHandler([](int code) { QCoreApplication::exit(code); });
+        QTimer::singleShot(15000, [] { QCoreApplication::exit(99); });
+        QCOMPARE(Startup::dispatch({QStringLiteral("snaplark"), ok, QStringLiteral("/nonexistent")}, false), 0);
+        QVERIFY(!observer.dialogs.contains(QStringLiteral("Snaplark Exception")));
     }
 
     void secondInstanceLeavesTheFirstAlone()
@@ -151,7 +173,7 @@ private slots:
         QCOMPARE(ServiceConfig::baseUrl().toString(), base);
         QCOMPARE(ServiceConfig::host(), host);
         QCOMPARE(ServiceConfig::url(QStringLiteral("/api/upload")).toString(), base + QStringLiteral("api/upload"));
-        qunsetenv("SNAPLARK_SERVICE_URL");
+        qputenv("SNAPLARK_SERVICE_URL", "http://127.0.0.1:9/");
     }
 };
 

@@ -1,0 +1,22 @@
+#include "upload/uploadcancelquestion.h"
+
+#include "app/appcontrol.h"
+#include "capture/screengeometry.h"
+#include "ui/basedialog.h"
+
+#include <QMessageBox>
+
+namespace UploadCancelQuestion {
+
+bool ask(QWidget *window)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Snaplark 1.24"),
+                    QStringLiteral("Do you really want to cancel uploading?"),
+                    QMessageBox::Yes | QMessageBox::No, window);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.move(DialogPlacement::centred(ScreenGeometry::primaryScreenRect(), box.sizeHint()));
+    return AppControl::runModal(&box) == QMessageBox::Yes;
+}
+
+} // namespace UploadCancelQuestion

@@ -1,0 +1,497 @@
+#include "testservice.h"
+
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QMetaObject>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QtTest>
+
+#include <sys/socket.h>
+
+// ---------------------------------------------------------------- Reply
+
+TestService::Reply TestService::Reply::fileName(const QByteArray &name)
+{
+    Reply reply;
+    reply.headers.append(TestService::Header("FileName", name));
+    return reply;
+}
+
+TestService::Reply TestService::Reply::html(const QByteArray &body)
+{
+    Reply reply;
+    reply.headers.append(TestService::Header("Content-Type", "text/html; charset=utf-8"));
+    reply.body = body;
+    return reply;
+}
+
+TestService::Reply TestService::Reply::statusOk(const QByteArray &pageUrl)
+{
+    Reply reply;
+    reply.headers.append(TestService::Header("Content-Type", "application/json"));
+    reply.body = "{\"status\":\"OK\",\"pageUrl\":\"" + pageUrl + "\"}";
+    return reply;
+}
+
+TestService::Reply TestService::Reply::statusError(const QByteArray &message)
+{
+    Reply reply;
+    reply.headers.append(TestService::Header("Content-Type", "application/json"));
+    reply.body = "{\"status\":\"ERROR\",\"message\":\"" + message + "\"}";
+    return reply;
+}
+
+TestService::Reply TestService::Reply::httpError(int status)
+{
+    Reply reply;
+    reply.status = status;
+    reply.reason = status == 404 ? "Not Found" : "Error";
+    reply.headers.append(TestService::Header("Content-Type", "text/plain"));
+    reply.body = "error " + QByteArray::number(status);
+    return reply;
+}
+
+TestService::Reply TestService::Reply::dropped()
+{
+    Reply reply;
+    reply.dropAfterBodyBytes = 0;
+    return reply;
+}
+
+TestService::Reply TestService::Reply::withHeader(const QByteArray &name, const QByteArray &value) const
+{
+    Reply reply = *this;
+    reply.headers.append(TestService::Header(name, value));
+    return reply;
+}
+
+TestService::Reply TestService::Reply::slow(qint64 bytesPerSecond) const
+{
+    Reply reply = *this;
+    reply.readBytesPerSecond = bytesPerSecond;
+    return reply;
+}
+
+// ---------------------------------------------------------------- Request
+
+QByteArray TestService::Request::path() const
+{
+    const int query = target.indexOf('?');
+    return query < 0 ? target : target.left(query);
+}
+
+QByteArray TestService::Request::header(const QByteArray &name) const
+{
+    for (const Header &h : headers)
+        if (h.first.compare(name, Qt::CaseInsensitive) == 0)
+            return h.second;
+    return QByteArray();
+}
+
+QByteArray TestService::Request::body() const
+{
+    if (!chunked)
+        return rawBody;
+    QByteArray decoded;
+    int at = 0;
+    while (at < rawBody.size()) {
+        const int lineEnd = rawBody.indexOf("\r\n", at);
+        if (lineEnd < 0)
+            break;
+        bool ok = false;
+        const int size = rawBody.mid(at, lineEnd - at).split(';').first().trimmed().toInt(&ok, 16);
+        if (!ok || size == 0)
+            break;
+        decoded += rawBody.mid(lineEnd + 2, size);
+        at = lineEnd + 2 + size + 2;
+    }
+    return decoded;
+}
+
+// ---------------------------------------------------------------- connection
+
+namespace {
+
+constexpr int kThrottleTickMs = 20;
+
+// Follows the chunked transfer coding just far enough to see where the body ends.
+class ChunkTracker
+{
+public:
+    // Consumes bytes; returns how many belonged to the body (the rest
+    // follows the body's end).
+    int feed(const char *data, int size)
+    {
+        int used = 0;
+        while (used < size && m_state != Done) {
+            const char c = data[used];
+            switch (m_state) {
+            case SizeLine:
+                ++used;
+                if (c == '\n') {
+                    bool ok = false;
+                    m_remaining = m_line.split(';').first().trimmed().toLongLong(&ok, 16);
+                    m_line.clear();
+                    m_state = !ok ? Done : (m_remaining == 0 ? Trailer : Data);
+                } else {
+                    m_line += c;
+                }
+                break;
+            case Data: {
+                const qint64 take = qMin<qint64>(m_remaining, size - used);
+                used += int(take);
+                m_remaining -= take;
+                if (m_remaining == 0)
+                    m_state = DataEnd;
+                break;
+            }
+            case DataEnd:
+                ++used;
+                if (c == '\n')
+                    m_state = SizeLine;
+                break;
+            case Trailer:
+                ++used;
+                if (c == '\n') {
+                    if (m_line.trimmed().isEmpty())
+                        m_state = Done;
+                    m_line.clear();
+                } else {
+                    m_line += c;
+                }
+                break;
+            case Done:
+                break;
+            }
+        }
+        return used;
+    }
+    bool done() const { return m_state == Done; }
+
+private:
+    enum State { SizeLine, Data, DataEnd, Trailer, Done };
+    State m_state = SizeLine;
+    QByteArray m_line;
+    qint64 m_remaining = 0;
+};
+
+} // namespace
+
+class TestServiceConnection : public QObject
+{
+    Q_OBJECT
+public:
+    TestServiceConnection(QTcpSocket *socket, TestService *service, const QElapsedTimer *clock)
+        : QObject(socket)
+        , m_socket(socket)
+        , m_service(service)
+        , m_clock(clock)
+    {
+        connect(socket, &QTcpSocket::readyRead, this, &TestServiceConnection::onReadyRead);
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        connect(&m_throttle, &QTimer::timeout, this, &TestServiceConnection::onTick);
+    }
+
+private slots:
+    void onReadyRead()
+    {
+        if (m_reply.readBytesPerSecond > 0 && m_state == Body)
+            return; // the throttle reads
+        feed(m_socket->readAll());
+    }
+
+    void onTick()
+    {
+        const QByteArray data = m_socket->read(tickBudget());
+        if (!data.isEmpty())
+            feed(data);
+    }
+
+private:
+    enum State { Head, Body, Finished };
+
+    double now() const { return m_clock->nsecsElapsed() / 1e6; }
+    qint64 tickBudget() const { return qMax<qint64>(1, m_reply.readBytesPerSecond * kThrottleTickMs / 1000); }
+
+    void feed(const QByteArray &data)
+    {
+        if (m_state == Head) {
+            m_headBuffer += data;
+            const int end = m_headBuffer.indexOf("\r\n\r\n");
+            if (end < 0)
+                return;
+            const QByteArray rest = m_headBuffer.mid(end + 4);
+            m_headBuffer.truncate(end + 4);
+            startRequest();
+            if (m_state == Body)
+                feedBody(rest);
+            return;
+        }
+        if (m_state == Body)
+            feedBody(data);
+    }
+
+    void startRequest()
+    {
+        TestService::Request request;
+        request.head = m_headBuffer;
+        request.firstByteMs = request.lastByteMs = now();
+        const QList<QByteArray> lines = m_headBuffer.left(m_headBuffer.size() - 4).split('\n');
+        const QList<QByteArray> requestLine = lines.first().trimmed().split(' ');
+        request.method = requestLine.value(0);
+        request.target = requestLine.value(1);
+        request.version = requestLine.value(2);
+        for (int i = 1; i < lines.size(); ++i) {
+            const QByteArray line = lines.at(i).endsWith('\r') ? lines.at(i).chopped(1) : lines.at(i);
+            const int colon = line.indexOf(':');
+            if (colon > 0)
+                request.headers.append(TestService::Header(line.left(colon), line.mid(colon + 1).trimmed()));
+        }
+        request.chunked = request.header("Transfer-Encoding").toLower().contains("chunked");
+        m_chunked = request.chunked;
+        m_remaining = request.header("Content-Length").toLongLong();
+        m_keepBody = m_service->keepBodies();
+        m_reply = m_service->replyFor(request.target, request.path());
+        m_index = m_service->addRequest(request);
+        m_state = Body;
+        // Clients such as curl wait for leave before they send a large body.
+        if (request.header("Expect").toLower() == "100-continue" && m_reply.dropAfterBodyBytes != 0)
+            m_socket->write("HTTP/1.1 100 Continue\r\n\r\n");
+
+        if (m_reply.readBytesPerSecond > 0) {
+            // Keep the socket's and the system's buffers small, so the
+            // sender really has to wait for the slow reader.
+            m_socket->setReadBufferSize(qMax<qint64>(4096, tickBudget()));
+            const int small = 16384;
+            ::setsockopt(int(m_socket->socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+            m_throttle.start(kThrottleTickMs);
+        }
+        feedBody(QByteArray());
+    }
+
+    void feedBody(const QByteArray &data)
+    {
+        int used = data.size();
+        bool done;
+        if (m_chunked) {
+            used = m_chunks.feed(data.constData(), data.size());
+            done = m_chunks.done();
+        } else {
+            used = int(qMin<qint64>(m_remaining, data.size()));
+            m_remaining -= used;
+            done = m_remaining == 0;
+        }
+        const QByteArray part = data.left(used);
+        m_bodySize += used;
+        const bool keep = m_keepBody;
+        const double at = now();
+        const qint64 size = m_bodySize;
+        m_service->changeRequest(m_index, [&](TestService::Request &r) {
+            if (used > 0 && r.bodySize == 0)
+                r.firstBodyByteMs = at;
+            if (keep)
+                r.rawBody += part;
+            r.bodySize = size;
+            r.lastByteMs = at;
+            r.complete = done;
+        });
+
+        if (m_reply.dropAfterBodyBytes >= 0 && m_bodySize >= m_reply.dropAfterBodyBytes) {
+            finish();
+            m_socket->abort();
+            return;
+        }
+        if (done) {
+            finish();
+            answer();
+        }
+    }
+
+    void finish()
+    {
+        m_state = Finished;
+        m_throttle.stop();
+    }
+
+    void answer()
+    {
+        QByteArray out = "HTTP/1.1 " + QByteArray::number(m_reply.status) + ' ' + m_reply.reason + "\r\n";
+        for (const TestService::Header &h : qAsConst(m_reply.headers))
+            out += h.first + ": " + h.second + "\r\n";
+        out += "Content-Length: " + QByteArray::number(m_reply.body.size()) + "\r\n";
+        out += "Connection: close\r\n\r\n";
+        out += m_reply.body;
+        m_socket->write(out);
+        m_socket->disconnectFromHost();
+    }
+
+    QTcpSocket *m_socket;
+    TestService *m_service;
+    const QElapsedTimer *m_clock;
+    QTimer m_throttle;
+    State m_state = Head;
+    QByteArray m_headBuffer;
+    TestService::Reply m_reply;
+    int m_index = -1;
+    bool m_chunked = false;
+    bool m_keepBody = true;
+    ChunkTracker m_chunks;
+    qint64 m_remaining = 0;
+    qint64 m_bodySize = 0;
+};
+
+class TestServiceServer : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TestServiceServer(TestService *service)
+        : m_service(service)
+    {
+        m_clock.start();
+    }
+
+public slots:
+    quint16 listen()
+    {
+        m_server = new QTcpServer(this);
+        connect(m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = m_server->nextPendingConnection()) {
+                socket->setParent(this);
+                new TestServiceConnection(socket, m_service, &m_clock);
+            }
+        });
+        if (!m_server->listen(QHostAddress::LocalHost, 0))
+            return 0;
+        return m_server->serverPort();
+    }
+
+    // Everything with a socket goes on this thread.
+    void stop()
+    {
+        qDeleteAll(children());
+        m_server = nullptr;
+    }
+
+private:
+    TestService *m_service;
+    QTcpServer *m_server = nullptr;
+    QElapsedTimer m_clock;
+};
+
+// ---------------------------------------------------------------- service
+
+TestService::TestService()
+{
+    m_fallback = Reply::httpError(404);
+    m_server = new TestServiceServer(this);
+    m_server->moveToThread(&m_thread);
+    m_thread.start();
+    QMetaObject::invokeMethod(m_server, "listen", Qt::BlockingQueuedConnection, Q_RETURN_ARG(quint16, m_port));
+}
+
+TestService::~TestService()
+{
+    QMetaObject::invokeMethod(m_server, "stop", Qt::BlockingQueuedConnection);
+    m_thread.quit();
+    m_thread.wait();
+    delete m_server;
+}
+
+QUrl TestService::baseUrl() const
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(m_port));
+}
+
+void TestService::setPage(const QByteArray &pathOrTarget, const Reply &reply)
+{
+    QMutexLocker lock(&m_mutex);
+    for (auto &page : m_pages) {
+        if (page.first == pathOrTarget) {
+            page.second = reply;
+            return;
+        }
+    }
+    m_pages.append(qMakePair(pathOrTarget, reply));
+}
+
+void TestService::enqueue(const Reply &reply)
+{
+    QMutexLocker lock(&m_mutex);
+    m_queue.append(reply);
+}
+
+void TestService::setFallback(const Reply &reply)
+{
+    QMutexLocker lock(&m_mutex);
+    m_fallback = reply;
+}
+
+void TestService::setKeepBodies(bool keep)
+{
+    QMutexLocker lock(&m_mutex);
+    m_keepBodies = keep;
+}
+
+bool TestService::keepBodies() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_keepBodies;
+}
+
+QList<TestService::Request> TestService::requests() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_requests;
+}
+
+int TestService::requestCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_requests.size();
+}
+
+int TestService::completeCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    int count = 0;
+    for (const Request &request : m_requests)
+        count += request.complete ? 1 : 0;
+    return count;
+}
+
+void TestService::clearRequests()
+{
+    QMutexLocker lock(&m_mutex);
+    m_requests.clear();
+    m_requestIds.clear();
+}
+
+bool TestService::waitForRequests(int count, int timeoutMs) const
+{
+    return QTest::qWaitFor([&] { return completeCount() >= count; }, timeoutMs);
+}
+
+TestService::Reply TestService::replyFor(const QByteArray &target, const QByteArray &path)
+{
+    QMutexLocker lock(&m_mutex);
+    for (const QByteArray &wanted : {target, path})
+        for (const auto &page : qAsConst(m_pages))
+            if (page.first == wanted)
+                return page.second;
+    if (!m_queue.isEmpty())
+        return m_queue.takeFirst();
+    return m_fallback;
+}
+
+int TestService::addRequest(const Request &request)
+{
+    QMutexLocker lock(&m_mutex);
+    m_requests.append(request);
+    m_requestIds.append(m_nextId);
+    return m_nextId++;
+}
+
+#include "testservice.moc"
