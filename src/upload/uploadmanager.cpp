@@ -8,6 +8,7 @@
 #include "platform/processlauncher.h"
 #include "settings/settings.h"
 #include "upload/replyparsepage.h"
+#include "upload/uploadnetworkmanager.h"
 #include "upload/uploadrequest.h"
 #include "upload/uploadresult.h"
 #include "upload/wndloginerrormsgbox.h"
@@ -57,7 +58,7 @@ bool isWebAddress(const QUrl &url)
 UploadManager::UploadManager()
 {
     Platform::applySystemProxyIfEnabled();
-    m_network = new QNetworkAccessManager(this);
+    m_network = new UploadNetworkManager(this);
     m_parsePage = new ReplyParsePage(this);
     connect(m_network, &QNetworkAccessManager::finished, this, &UploadManager::replyFinished);
 }
