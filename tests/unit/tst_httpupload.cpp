@@ -22,6 +22,7 @@ class TestHttpUpload : public QObject
 private slots:
     void responseReader_data();
     void responseReader();
+    void readerSurvivesMangledResponses();
     void requestHead();
     void sendsItself_data();
     void sendsItself();
@@ -88,6 +89,36 @@ void TestHttpUpload::responseReader()
             QCOMPARE(reader.statusCode(), status);
         if (state == State::Done)
             QCOMPARE(reader.body(), body);
+    }
+}
+
+// Whatever a server sends, the reader ends in a state, within its limits.
+void TestHttpUpload::readerSurvivesMangledResponses()
+{
+    const QList<QByteArray> seeds = {
+        "HTTP/1.1 200 OK\r\nFileName: a.png\r\nContent-Length: 5\r\n\r\nhello",
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n",
+        "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.0 500 Error\n\nbody",
+    };
+    static const QByteArray alphabet("\r\n :;0123456789abcdefHTTP/-", 29);
+    QRandomGenerator random(20261206);
+    for (int i = 0; i < 100000; ++i) {
+        QByteArray input = seeds.at(i % seeds.size());
+        for (int edits = 1 + random.bounded(5); edits > 0; --edits) {
+            const int at = random.bounded(input.size());
+            if (random.bounded(2))
+                input[at] = alphabet.at(random.bounded(alphabet.size()));
+            else
+                input.insert(at, char(random.bounded(256)));
+        }
+        HttpResponseReader reader;
+        for (int at = 0, step = 1; at < input.size(); at += step) {
+            step = 1 + random.bounded(16);
+            reader.feed(input.mid(at, step));
+        }
+        reader.finishAtClose();
+        QVERIFY(reader.state() != State::Reading);
+        QVERIFY(reader.body().size() <= input.size());
     }
 }
 
