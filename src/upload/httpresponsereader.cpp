@@ -26,8 +26,9 @@ HttpResponseReader::State HttpResponseReader::feed(const QByteArray &bytes)
             progressed = readHead();
             break;
         case Step::Body:
-            progressed = readBody();
-            break;
+            if (takeBodyBytes())
+                m_state = State::Done;
+            return m_state;
         case Step::UntilClose:
             m_body += m_pending;
             m_pending.clear();
@@ -140,15 +141,13 @@ bool HttpResponseReader::readHead()
     return true;
 }
 
-bool HttpResponseReader::readBody()
+bool HttpResponseReader::takeBodyBytes()
 {
     const qint64 take = qMin<qint64>(m_remaining, m_pending.size());
     m_body += m_pending.left(int(take));
     m_pending.remove(0, int(take));
     m_remaining -= take;
-    if (m_remaining == 0)
-        m_state = State::Done;
-    return false;
+    return m_remaining == 0;
 }
 
 bool HttpResponseReader::readChunked()
@@ -174,16 +173,11 @@ bool HttpResponseReader::readChunked()
         m_step = m_remaining == 0 ? Step::Trailer : Step::ChunkData;
         return true;
     }
-    case Step::ChunkData: {
-        const qint64 take = qMin<qint64>(m_remaining, m_pending.size());
-        m_body += m_pending.left(int(take));
-        m_pending.remove(0, int(take));
-        m_remaining -= take;
-        if (m_remaining > 0)
+    case Step::ChunkData:
+        if (!takeBodyBytes())
             return false;
         m_step = Step::ChunkEnd;
         return true;
-    }
     case Step::ChunkEnd:
         if (!takeLine(&line))
             return waitForLine();

@@ -42,7 +42,8 @@ private:
     enum class Step { Head, Body, UntilClose, ChunkSize, ChunkData, ChunkEnd, Trailer };
 
     bool readHead();
-    bool readBody();
+    // Moves what has arrived of the current body or chunk; true when it is complete.
+    bool takeBodyBytes();
     bool readChunked();
     bool takeLine(QByteArray *line);
     State fail();
