@@ -205,7 +205,14 @@ private slots:
 
     void onTick()
     {
-        const QByteArray data = m_socket->read(tickBudget());
+        // Reads what the rate allows since the body began, so late ticks on
+        // a busy machine catch up instead of slowing the reader down.  While
+        // the reader keeps up it asks for more than the socket's buffer
+        // holds, which is what turns the socket's read notifications back on.
+        const qint64 allowed = m_reply.readBytesPerSecond * m_throttleClock.elapsed() / 1000 - m_bodySize;
+        if (allowed <= 0)
+            return;
+        const QByteArray data = m_socket->read(allowed);
         if (!data.isEmpty())
             feed(data);
     }
@@ -214,7 +221,6 @@ private:
     enum State { Head, Body, Finished };
 
     double now() const { return m_clock->nsecsElapsed() / 1e6; }
-    qint64 tickBudget() const { return qMax<qint64>(1, m_reply.readBytesPerSecond * kThrottleTickMs / 1000); }
 
     void feed(const QByteArray &data)
     {
@@ -262,12 +268,15 @@ private:
             m_socket->write("HTTP/1.1 100 Continue\r\n\r\n");
 
         if (m_reply.readBytesPerSecond > 0) {
-            // Keep the socket's and the system's buffers small, so the
-            // sender really has to wait for the slow reader.
-            m_socket->setReadBufferSize(qMax<qint64>(4096, tickBudget()));
-            const int small = 16384;
-            ::setsockopt(int(m_socket->socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+            // Keep the socket's and the system's buffers to a fraction of a
+            // second's reading, so the sender really has to wait; not much
+            // smaller, or each hand-over between a busy machine's threads
+            // moves so little that the reader falls far behind its rate.
+            const int buffer = int(qBound<qint64>(16384, m_reply.readBytesPerSecond / 20, 1 << 20));
+            m_socket->setReadBufferSize(buffer);
+            ::setsockopt(int(m_socket->socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
             m_throttle.start(kThrottleTickMs);
+            m_throttleClock.start();
         }
         feedBody(QByteArray());
     }
@@ -332,6 +341,7 @@ private:
     TestService *m_service;
     const QElapsedTimer *m_clock;
     QTimer m_throttle;
+    QElapsedTimer m_throttleClock;
     State m_state = Head;
     QByteArray m_headBuffer;
     TestService::Reply m_reply;
