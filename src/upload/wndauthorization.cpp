@@ -7,6 +7,7 @@
 #include "settings/settings.h"
 
 #include <QApplication>
+#include <QDebug>
 #include <QLineEdit>
 #include <QPointer>
 #include <QToolBar>
@@ -24,6 +25,16 @@ Qt::WindowFlags windowFlagsFor(const QWidget *parent)
     if (parent && parent->window()->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
         return Qt::Window | Qt::WindowStaysOnTopHint;
     return Qt::Window;
+}
+
+// Only the service's own pages may log the user in: a page on another host,
+// reached through a link, must not hand the program a token of its choosing.
+bool isServicePage(const QUrl &page)
+{
+    const QUrl service = ServiceConfig::baseUrl();
+    const int defaultPort = service.scheme() == QLatin1String("https") ? 443 : 80;
+    return page.scheme() == service.scheme() && page.host() == service.host()
+        && page.port(defaultPort) == service.port(defaultPort);
 }
 
 } // namespace
@@ -100,9 +111,16 @@ void WndAuthorization::onLoadFinished(bool ok)
         frame->setScrollBarPolicy(Qt::Horizontal, Qt::ScrollBarAlwaysOff);
         const QMultiMap<QString, QString> meta = frame->metaData();
         if (meta.contains(QStringLiteral("AuthId"))) {
-            Settings::setUsername(meta.value(QStringLiteral("Username")));
-            Settings::setAuthId(meta.value(QStringLiteral("AuthId")));
-            emit authFinished();
+            const QUrl page = frame->url();
+            if (isServicePage(page)) {
+                Settings::setUsername(meta.value(QStringLiteral("Username")));
+                Settings::setAuthId(meta.value(QStringLiteral("AuthId")));
+                emit authFinished();
+            } else {
+                qDebug().noquote() << QStringLiteral("AuthId ignored from a page outside the service: %1")
+                                          .arg(page.adjusted(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery
+                                                             | QUrl::RemoveFragment).toString());
+            }
         }
     }
     restoreCursor();

@@ -6,9 +6,9 @@ class QLineEdit;
 class QVBoxLayout;
 class QWebView;
 
-// The service's login page in a plain browser window.  A page whose meta data
-// carry "AuthId" logs the user in: the token and the display name go to the
-// settings store and the window closes.
+// The service's login page in a plain browser window.  A page of the service
+// whose meta data carry "AuthId" logs the user in: the token and the display
+// name go to the settings store and the window closes.
 class WndAuthorization : public QDialog
 {
     Q_OBJECT
