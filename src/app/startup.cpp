@@ -108,6 +108,9 @@ int dispatch(const QStringList &arguments, bool otherInstanceRunning)
 
 int run(int argc, char **argv)
 {
+    // No window of the program holds GL content: plain raster windows spare
+    // every launch the loading of the GL libraries.
+    QCoreApplication::setAttribute(Qt::AA_ForceRasterWidgets);
     QtSingleApplication app(argc, argv, true);
     const int code = dispatch(QCoreApplication::arguments(), app.isRunning());
     // What the run copied must outlive the process.

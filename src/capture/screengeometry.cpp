@@ -95,6 +95,11 @@ QPixmap grab()
     return pixmap;
 }
 
+void sendEarlyGrab()
+{
+    ScreenGrabber::sendEarly(virtualDesktopRect(currentLayout()));
+}
+
 void logRect(const char *text, const QRect &rect)
 {
     qDebug().noquote() << QString::fromLatin1(text)

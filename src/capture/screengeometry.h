@@ -44,6 +44,9 @@ QRect fullRect();
 
 // The whole virtual desktop as one pixmap; logs "Pixmap size: WxH".
 QPixmap grab();
+// Starts the next grab() ahead of time, without a log line: the server copies
+// the screens while the caller goes on.
+void sendEarlyGrab();
 
 // Writes a debug line whose %1 to %4 are the rectangle's left, top, right and
 // bottom, the form of every rectangle in the log.

@@ -9,11 +9,14 @@
 #include <xcb/xcb.h>
 
 #include <sys/ipc.h>
+#include <sys/mman.h>
 #include <sys/shm.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <future>
 #include <memory>
+#include <system_error>
 #include <vector>
 
 namespace ScreenGrabber {
@@ -122,11 +125,24 @@ public:
     xcb_connection_t *connection() const { return m_connection; }
     uchar *data() const { return static_cast<uchar *>(m_address); }
 
+    // Maps every page of a fresh segment into this process in one call: on
+    // virtual machines that fault slowly, taking the faults one by one as the
+    // pixels are first touched costs about twice as long.  Best effort; later
+    // uses of the segment find the pages mapped.
+    void mapAll()
+    {
+        if (m_mapped)
+            return;
+        madvise(m_address, m_size, MADV_POPULATE_WRITE);
+        m_mapped = true;
+    }
+
 private:
     xcb_connection_t *m_connection;
     size_t m_size;
     void *m_address = nullptr;
     xcb_shm_seg_t m_segment = 0;
+    bool m_mapped = false;
 };
 
 // Grabs are handed out in the shared memory itself, which saves copying a
@@ -200,59 +216,125 @@ void returnSegment(void *segment)
     SegmentPool::instance().give(std::unique_ptr<SharedSegment>(static_cast<SharedSegment *>(segment)));
 }
 
-} // namespace
+// A shared-memory grab whose request has gone to the server.
+struct Request
+{
+    std::unique_ptr<SharedSegment> shared;
+    xcb_shm_get_image_cookie_t cookie;
+    QRect rect;
+};
 
-QImage grabSharedMemory(const QRect &rect)
+// Sends the request for rect; nullptr when MIT-SHM cannot serve it.
+std::unique_ptr<Request> sendRequest(const QRect &rect)
 {
     if (!QX11Info::isPlatformX11() || rect.isEmpty() || rect.width() > 0xffff || rect.height() > 0xffff)
-        return QImage();
+        return nullptr;
     // The shared path works in device pixels; leave scaled screens to Qt.
     const QScreen *primary = QGuiApplication::primaryScreen();
     if (!primary || primary->devicePixelRatio() != 1.0)
-        return QImage();
+        return nullptr;
     xcb_connection_t *connection = QX11Info::connection();
     if (!connection)
-        return QImage();
+        return nullptr;
     const xcb_query_extension_reply_t *extension = xcb_get_extension_data(connection, &xcb_shm_id);
     if (!extension || !extension->present)
-        return QImage();
+        return nullptr;
     xcb_screen_t *screen = defaultScreen(connection);
     if (!screen || !rootPixelsMatchRgb32(connection, screen))
-        return QImage();
+        return nullptr;
     if (!QRect(0, 0, screen->width_in_pixels, screen->height_in_pixels).contains(rect))
-        return QImage();
+        return nullptr;
 
-    const int width = rect.width();
-    const int height = rect.height();
-    const size_t rowBytes = size_t(width) * 4;
-    std::unique_ptr<SharedSegment> shared = SegmentPool::instance().take(connection, rowBytes * size_t(height));
+    std::unique_ptr<SharedSegment> shared =
+        SegmentPool::instance().take(connection, size_t(rect.width()) * 4 * size_t(rect.height()));
     if (!shared)
-        return QImage();
+        return nullptr;
+    const xcb_shm_get_image_cookie_t cookie =
+        xcb_shm_get_image(connection, screen->root, int16_t(rect.x()), int16_t(rect.y()), uint16_t(rect.width()),
+                          uint16_t(rect.height()), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, shared->segment(), 0);
+    xcb_flush(connection);
+    return std::unique_ptr<Request>(new Request{std::move(shared), cookie, rect});
+}
 
+// Waits for the server's copy and hands the pixels out; null on failure.
+QImage receive(std::unique_ptr<Request> request)
+{
+    SharedSegment &shared = *request->shared;
     xcb_generic_error_t *error = nullptr;
-    xcb_shm_get_image_reply_t *reply = xcb_shm_get_image_reply(
-        connection,
-        xcb_shm_get_image(connection, screen->root, int16_t(rect.x()), int16_t(rect.y()),
-                          uint16_t(width), uint16_t(height), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP,
-                          shared->segment(), 0),
-        &error);
+    xcb_shm_get_image_reply_t *reply = xcb_shm_get_image_reply(shared.connection(), request->cookie, &error);
     std::free(error);
     if (!reply)
         return QImage();
+    const int width = request->rect.width();
+    const int height = request->rect.height();
+    const size_t rowBytes = size_t(width) * 4;
     const bool complete = reply->size >= rowBytes * size_t(height);
     std::free(reply);
     if (!complete)
         return QImage();
 
+    shared.mapAll();
     // The server leaves the padding byte of depth-24 pixels (and the alpha of
     // a depth-32 root) undefined; the grab is opaque.
-    quint32 *pixels = reinterpret_cast<quint32 *>(shared->data());
+    quint32 *pixels = reinterpret_cast<quint32 *>(shared.data());
     const size_t count = size_t(width) * size_t(height);
     for (size_t i = 0; i < count; ++i)
         pixels[i] |= 0xff000000u;
 
-    SharedSegment *segment = shared.release();
+    SharedSegment *segment = request->shared.release();
     return QImage(segment->data(), width, height, int(rowBytes), QImage::Format_RGB32, returnSegment, segment);
+}
+
+// A grab sent ahead.  Its pixels are made ready on a worker thread, so that
+// the wait for the server and the first touch of the fresh memory overlap
+// whatever the caller does meanwhile.
+struct EarlyGrab
+{
+    QRect rect;
+    std::future<QImage> image;
+};
+
+// Puts a grab in the one place for the grab sent ahead and returns the one it
+// replaces.  Never destroyed, like the pool.
+std::unique_ptr<EarlyGrab> exchangeEarlyGrab(std::unique_ptr<EarlyGrab> replacement)
+{
+    struct Slot
+    {
+        QMutex mutex;
+        std::unique_ptr<EarlyGrab> grab;
+    };
+    static auto *slot = new Slot;
+    QMutexLocker lock(&slot->mutex);
+    std::swap(slot->grab, replacement);
+    return replacement;
+}
+
+} // namespace
+
+void sendEarly(const QRect &rect)
+{
+    std::unique_ptr<EarlyGrab> grab;
+    if (std::unique_ptr<Request> request = sendRequest(rect)) {
+        try {
+            grab.reset(new EarlyGrab{rect, std::async(std::launch::async, receive, std::move(request))});
+        } catch (const std::system_error &) {
+            // No thread to spare: the next grab is made the ordinary way.
+        }
+    }
+    // A replaced grab finishes before it goes, so its segment returns to the pool.
+    exchangeEarlyGrab(std::move(grab));
+}
+
+QImage grabSharedMemory(const QRect &rect)
+{
+    if (std::unique_ptr<EarlyGrab> early = exchangeEarlyGrab(nullptr)) {
+        QImage image = early->image.get();
+        if (early->rect == rect)
+            return image;
+        // Pixels of another rectangle: dropped.
+    }
+    std::unique_ptr<Request> request = sendRequest(rect);
+    return request ? receive(std::move(request)) : QImage();
 }
 
 QPixmap grabWithScreen(const QRect &rect)

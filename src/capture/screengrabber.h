@@ -17,6 +17,11 @@ namespace ScreenGrabber {
 // pixels stay in the shared memory until the image and its copies are gone.
 QImage grabSharedMemory(const QRect &rect);
 
+// Sends the fast path's request for rect now, so that the server copies while
+// the caller goes on.  The next grabSharedMemory() collects the pixels when it
+// asks for the same rectangle and throws them away otherwise.
+void sendEarly(const QRect &rect);
+
 // Qt's grab of the root window from the primary screen.
 QPixmap grabWithScreen(const QRect &rect);
 

@@ -82,10 +82,14 @@ QPushButton *modeButton(QWidget *parent, const char *name, int x, const QString 
 WndMain::WndMain()
     : QWidget(nullptr)
 {
-    Extension::sendSignal(QLatin1String(kFloatingButton), kSysCommand, kMinimize, 0);
-    m_state = std::make_unique<CaptureState>(winId());
-
+    // The grab must not show the floating button: with one to minimise, the
+    // screens are grabbed no earlier than they always were.  Without one the
+    // server copies them while the form and the window are being made.
+    if (!Extension::sendSignal(QLatin1String(kFloatingButton), kSysCommand, kMinimize, 0))
+        ScreenGeometry::sendEarlyGrab();
+    // Built first, while an early grab's pixels are still being made ready.
     buildForm();
+    m_state = std::make_unique<CaptureState>(winId());
     m_zoom = new ZoomFrame(m_tool, m_state.get());
     m_zoom->setObjectName(QStringLiteral("zoomFrame"));
     m_zoom->setGeometry(12, 51, 186, 186);
@@ -417,15 +421,6 @@ void WndMain::closeEvent(QCloseEvent *event)
     AppControl::endRun(0);
 }
 
-void WndMain::showEvent(QShowEvent *event)
-{
-    QWidget::showEvent(event);
-    // The dimmed backdrop is first needed when a drag begins; make it once the
-    // overlay is up rather than delaying the first paint.
-    if (!m_state->hasDimmedGrab())
-        QTimer::singleShot(0, this, [this] { m_state->prepareDimmedGrab(); });
-}
-
 int WndMain::metric(PaintDeviceMetric metric) const
 {
     if (FixedDpi::isResolutionMetric(metric))
@@ -440,6 +435,10 @@ void WndMain::paintEvent(QPaintEvent *event)
     if (!m_dragging) {
         for (const QRect &r : event->region())
             painter.drawPixmap(r, plain, r);
+        // The dimmed backdrop is first needed when a drag begins; make it once
+        // this picture is on screen rather than delaying the first paint.
+        if (!m_state->hasDimmedGrab())
+            QTimer::singleShot(0, this, [this] { m_state->prepareDimmedGrab(); });
         return;
     }
 

@@ -53,7 +53,6 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-    void showEvent(QShowEvent *event) override;
     int metric(PaintDeviceMetric metric) const override;
 
 private:
