@@ -2,22 +2,21 @@
 // the repaint it causes and the transfer to the X server, measured to the
 // server's acknowledgement.  The baseline is the same drag with the whole
 // window repainted on every move.  Run it on a large display: bench/run-all.
+#include "benchbackdrop.h"
+#include "benchstats.h"
 #include "capture/capturestate.h"
 #include "capture/overlaylogic.h"
 #include "capture/screengeometry.h"
 #include "capture/wndmain.h"
-#include "patternwindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QX11Info>
 #include <QtTest>
 
 #include <xcb/xcb.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -52,43 +51,22 @@ std::vector<QPoint> dragPath(const QRect &screen, int moves)
     return path;
 }
 
-struct Series
-{
-    std::vector<double> ms;
-
-    double mean() const
-    {
-        double sum = 0;
-        for (double value : ms)
-            sum += value;
-        return ms.empty() ? 0 : sum / ms.size();
-    }
-    double median() const
-    {
-        std::vector<double> sorted = ms;
-        std::sort(sorted.begin(), sorted.end());
-        const size_t n = sorted.size();
-        return n == 0 ? 0 : n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
-    }
-};
-
 // One drag over the path; with wholeWindow every move repaints everything.
-void drag(WndMain &overlay, const std::vector<QPoint> &path, bool wholeWindow, Series *series)
+void drag(WndMain &overlay, const std::vector<QPoint> &path, bool wholeWindow, BenchStats::Series *series)
 {
     const QPoint press = path.front() - QPoint(1, 1);
     sendMouse(&overlay, QEvent::MouseButtonPress, press, Qt::LeftButton);
     QApplication::processEvents();
     syncWithServer();
 
-    QElapsedTimer timer;
     for (const QPoint &at : path) {
-        timer.start();
-        sendMouse(&overlay, QEvent::MouseMove, at, Qt::LeftButton);
-        if (wholeWindow)
-            overlay.update();
-        QApplication::processEvents();
-        syncWithServer();
-        series->ms.push_back(timer.nsecsElapsed() / 1e6);
+        series->add(BenchStats::elapsedMs([&] {
+            sendMouse(&overlay, QEvent::MouseMove, at, Qt::LeftButton);
+            if (wholeWindow)
+                overlay.update();
+            QApplication::processEvents();
+            syncWithServer();
+        }));
     }
     // Released at the press point: a click, which captures nothing.
     sendMouse(&overlay, QEvent::MouseButtonRelease, press, Qt::NoButton);
@@ -124,17 +102,11 @@ int main(int argc, char **argv)
     const int moves = qMax(2, parser.value("moves").toInt());
     const int rounds = qMax(1, parser.value("rounds").toInt());
 
-    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
-        std::fprintf(stderr, "overlayrepaint: needs an X11 display\n");
-        return 2;
-    }
     // Something to look at under the overlay, so the grab is not one colour.
-    const QRect desktop = ScreenGeometry::virtualDesktopRect(ScreenGeometry::currentLayout());
-    PatternWindow backdrop(desktop);
-    if (!backdrop.showAndWait(20000)) {
-        std::fprintf(stderr, "overlayrepaint: the pattern window did not appear\n");
+    const std::unique_ptr<PatternWindow> backdrop =
+        showPatternBackdrop("overlayrepaint", ScreenGeometry::virtualDesktopRect(ScreenGeometry::currentLayout()));
+    if (!backdrop)
         return 2;
-    }
 
     WndMain overlay;
     overlay.show();
@@ -146,12 +118,12 @@ int main(int argc, char **argv)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
 
     const std::vector<QPoint> path = dragPath(overlay.rect(), moves);
-    Series warmUp;
+    BenchStats::Series warmUp;
     drag(overlay, path, false, &warmUp);
     drag(overlay, path, true, &warmUp);
 
-    Series partial;
-    Series whole;
+    BenchStats::Series partial;
+    BenchStats::Series whole;
     for (int round = 0; round < rounds; ++round) {
         drag(overlay, path, false, &partial);
         drag(overlay, path, true, &whole);
@@ -163,7 +135,7 @@ int main(int argc, char **argv)
                 100 * repaintedShare(path, overlay.size()));
     std::printf("changed region only  mean %7.2f ms  median %7.2f ms per move\n", partial.mean(), partial.median());
     std::printf("whole window         mean %7.2f ms  median %7.2f ms per move\n", whole.mean(), whole.median());
-    std::printf("ratio                %.3f (means), %.3f (medians)\n", partial.mean() / whole.mean(),
-                partial.median() / whole.median());
+    const BenchStats::Ratios ratio = BenchStats::ratios(partial, whole);
+    std::printf("ratio                %.3f (means), %.3f (medians)\n", ratio.means, ratio.medians);
     return 0;
 }

@@ -5,6 +5,7 @@
 // that of a plain QNetworkAccessManager PUT), the wall time of each run, and the
 // program's peak resident memory.  Needs a display (bench/run-all).
 //   uploadbench [program] [megabytes] [rounds]
+#include "benchstats.h"
 #include "settings/settings.h"
 #include "testservice.h"
 
@@ -25,6 +26,8 @@
 #include <vector>
 
 namespace {
+
+using BenchStats::median;
 
 struct Run
 {
@@ -111,12 +114,6 @@ bool writeFile(const QString &path, qint64 size)
         if (file.write(block.constData(), qMin<qint64>(left, block.size())) < 0)
             return false;
     return true;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
 }
 
 double rate(const Run &run)
