@@ -1,11 +1,12 @@
+#include "desktopdriver.h"
 #include "extension/extension.h"
+#include "processdriver.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -33,8 +34,8 @@ Probe probe(const QString &path)
 {
     QProcess ffprobe;
     ffprobe.start("ffprobe", {"-v", "error", "-count_frames", "-show_entries",
-                              "stream=codec_type,codec_name,width,height,pix_fmt,nb_read_frames",
-                              "-show_entries", "format=duration", "-of", "json", path});
+                              "stream=codec_type,codec_name,width,height,pix_fmt,nb_read_frames", "-show_entries",
+                              "format=duration", "-of", "json", path});
     Probe result;
     if (!ffprobe.waitForFinished(30000) || ffprobe.exitCode() != 0)
         return result;
@@ -58,15 +59,11 @@ Probe probe(const QString &path)
 int ffmpegChildren()
 {
     int count = 0;
-    const QString me = QString::number(::getpid());
-    for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
+    for (const QString &pid : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile stat("/proc/" + pid + "/stat");
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QString line = QString::fromLatin1(stat.readAll());
-        const int close = line.lastIndexOf(')');
-        const QStringList fields = line.mid(close + 2).split(' ');
-        if (line.contains("(ffmpeg)") && fields.value(1) == me)
+        const QString line = stat.open(QIODevice::ReadOnly) ? QString::fromLatin1(stat.readAll()) : QString();
+        // "pid (name) state parent ..."
+        if (line.contains("(ffmpeg)") && line.section(')', -1).split(' ').value(2) == QString::number(::getpid()))
             ++count;
     }
     return count;
@@ -81,14 +78,13 @@ struct Recorded
     double most = 0;
 };
 
-Recorded record(bool fullScreen, const QRect &region, int window, const QString &path,
-                int seconds, bool sound = false, int rate = kRate)
+Recorded record(bool fullScreen, const QRect &region, int window, const QString &path, int seconds,
+                bool sound = false, int rate = kRate)
 {
     Recorded recorded;
     QElapsedTimer whole;
     whole.start();
-    recorded.started =
-        Extension::startVideoCapture(fullScreen, region, window, path, rate, sound);
+    recorded.started = Extension::startVideoCapture(fullScreen, region, window, path, rate, sound);
     if (!recorded.started)
         return recorded;
     QElapsedTimer running;
@@ -100,17 +96,6 @@ Recorded record(bool fullScreen, const QRect &region, int window, const QString 
     return recorded;
 }
 
-class Shown : public QWidget
-{
-public:
-    Shown()
-    {
-        setWindowTitle("SnaplarkRecordedWindow");
-        setGeometry(150, 120, 321, 201);
-        setStyleSheet("background: #3070c0;");
-    }
-};
-
 } // namespace
 
 class TestNativeVideo : public QObject
@@ -119,17 +104,13 @@ class TestNativeVideo : public QObject
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
+    void cleanupTestCase() { Extension::reloadForTesting(QString()); }
     void cleanup();
 
     void recordings_data();
     void recordings();
-    void fittedToTheScreen_data();
-    void fittedToTheScreen();
-    void lowFrameRate();
-    void soundWithoutServerRecordsSilently();
+    void lowFrameRateStopsAtOnce();
     void soundFromServer();
-    void oneRecordingAtATime();
     void refusals();
 
 private:
@@ -147,11 +128,6 @@ void TestNativeVideo::initTestCase()
     qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(m_dir.filePath("no-sound-server")));
 }
 
-void TestNativeVideo::cleanupTestCase()
-{
-    Extension::reloadForTesting(QString());
-}
-
 void TestNativeVideo::cleanup()
 {
     // whatever a test did, no ffmpeg is left running or unreaped
@@ -161,82 +137,59 @@ void TestNativeVideo::cleanup()
 
 void TestNativeVideo::recordings_data()
 {
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("region") << "region";
-    QTest::newRow("full screen") << "full screen";
-    QTest::newRow("window") << "window";
+    QTest::addColumn<bool>("fullScreen");
+    QTest::addColumn<QRect>("region");
+    QTest::addColumn<bool>("window");
+    QTest::addColumn<bool>("sound");
+    QTest::addColumn<QSize>("expected");
+
+    QTest::newRow("full screen") << true << QRect() << false << false << QSize(1280, 800);
+    QTest::newRow("window") << false << QRect() << true << false << QSize();
+    // an odd size grows by a pixel where the screen has room, else takes one
+    // more on the left; a region partly off the screen is cut to it
+    QTest::newRow("region") << false << QRect(101, 51, 301, 201) << false << false << QSize(302, 202);
+    QTest::newRow("odd region at the corner") << false << QRect(979, 599, 301, 201) << false << false << QSize(302, 202);
+    QTest::newRow("region partly off the screen") << false << QRect(1100, 700, 400, 300) << false << false << QSize(180, 100);
+    // with no sound server the recording goes on without sound
+    QTest::newRow("sound, no server") << false << QRect(0, 0, 200, 100) << false << true << QSize(200, 100);
 }
 
 void TestNativeVideo::recordings()
 {
-    QFETCH(QString, kind);
+    QFETCH(bool, fullScreen);
+    QFETCH(QRect, region);
+    QFETCH(bool, window);
+    QFETCH(bool, sound);
+    QFETCH(QSize, expected);
 
-    Shown window;
-    window.show();
-    window.activateWindow();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QWidget shown;
+    shown.setGeometry(150, 120, 321, 201);
+    shown.show();
+    shown.activateWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(&shown));
     QRect frame;
     int handle = 0;
-    QTRY_VERIFY(Extension::getActiveWindowRect(&frame, &handle) && handle == int(window.winId()));
+    QTRY_VERIFY(Extension::getActiveWindowRect(&frame, &handle) && handle == int(shown.winId()));
+    if (window)
+        expected = frame.size() + QSize(frame.width() % 2, frame.height() % 2);
 
-    const QString path = m_dir.filePath(kind + " ä.mp4");
-    Recorded recorded;
-    QSize expected;
-    if (kind == "region") {
-        // an odd size grows by a pixel, as the screen has room
-        recorded = record(false, QRect(101, 51, 301, 201), 0, path, 3);
-        expected = QSize(302, 202);
-    } else if (kind == "full screen") {
-        recorded = record(true, QRect(), 0, path, 3);
-        expected = QSize(1280, 800);
-    } else {
-        recorded = record(false, QRect(), handle, path, 3);
-        expected = frame.size();
-    }
+    const QString path = m_dir.filePath(QTest::currentDataTag() + QStringLiteral(" ä.mp4"));
+    const Recorded recorded = record(fullScreen, region, window ? handle : 0, path, 3, sound);
     QVERIFY(recorded.started);
     QCOMPARE(ffmpegChildren(), 0);
 
     const Probe file = probe(path);
     QCOMPARE(file.videoCodec, QString("h264"));
     QCOMPARE(file.pixelFormat, QString("yuv420p"));
-    QVERIFY2(file.size.width() % 2 == 0 && file.size.height() % 2 == 0,
-             qPrintable(QString("%1x%2").arg(file.size.width()).arg(file.size.height())));
-    QVERIFY(qAbs(file.size.width() - expected.width()) <= 1);
-    QVERIFY(qAbs(file.size.height() - expected.height()) <= 1);
+    QCOMPARE(file.size, expected);
     QVERIFY(file.audioCodec.isEmpty());
     const QByteArray times = QString("duration %1 s, recorded %2 to %3 s, %4 frames")
-                                 .arg(file.duration)
-                                 .arg(recorded.least)
-                                 .arg(recorded.most)
-                                 .arg(file.frames)
-                                 .toLatin1();
-    qDebug("%s", times.constData());
-    QVERIFY2(file.duration >= 0.8 * recorded.least && file.duration <= 1.2 * recorded.most,
-             times);
+                                 .arg(file.duration).arg(recorded.least).arg(recorded.most).arg(file.frames).toLatin1();
+    QVERIFY2(file.duration >= 0.8 * recorded.least && file.duration <= 1.2 * recorded.most, times);
     QVERIFY2(qAbs(file.frames - kRate * file.duration) <= 0.2 * kRate * file.duration, times);
 }
 
-void TestNativeVideo::fittedToTheScreen_data()
-{
-    QTest::addColumn<QRect>("region");
-    QTest::addColumn<QSize>("expected");
-
-    // at the screen's edge an odd size cannot grow, so it takes a pixel more on the left
-    QTest::newRow("odd at the corner") << QRect(979, 599, 301, 201) << QSize(302, 202);
-    QTest::newRow("partly off the screen") << QRect(1100, 700, 400, 300) << QSize(180, 100);
-}
-
-void TestNativeVideo::fittedToTheScreen()
-{
-    QFETCH(QRect, region);
-    QFETCH(QSize, expected);
-
-    const QString path = m_dir.filePath(QString("fitted %1.mp4").arg(QTest::currentDataTag()));
-    QVERIFY(record(false, region, 0, path, 1).started);
-    QCOMPARE(probe(path).size, expected);
-}
-
-void TestNativeVideo::lowFrameRate()
+void TestNativeVideo::lowFrameRateStopsAtOnce()
 {
     // "Low quality": a frame a second, and no waiting for many frames first
     const QString path = m_dir.filePath("one a second.mp4");
@@ -246,15 +199,6 @@ void TestNativeVideo::lowFrameRate()
     const Probe file = probe(path);
     QCOMPARE(file.size, QSize(200, 100));
     QVERIFY2(file.frames >= 3 && file.frames <= 6, QByteArray::number(file.frames));
-}
-
-void TestNativeVideo::soundWithoutServerRecordsSilently()
-{
-    const QString path = m_dir.filePath("no sound server.mp4");
-    QVERIFY(record(false, QRect(0, 0, 200, 100), 0, path, 1, true).started);
-    const Probe file = probe(path);
-    QCOMPARE(file.videoCodec, QString("h264"));
-    QVERIFY(file.audioCodec.isEmpty());
 }
 
 void TestNativeVideo::soundFromServer()
@@ -271,10 +215,9 @@ void TestNativeVideo::soundFromServer()
     environment.insert("XDG_CONFIG_HOME", runtime.filePath("config"));
     server.setProcessEnvironment(environment);
     server.setProcessChannelMode(QProcess::MergedChannels);
-    server.start("pulseaudio",
-                 {"-n", "--daemonize=no", "--exit-idle-time=-1", "--disable-shm",
-                  "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + socket,
-                  "-L", "module-null-sink sink_name=snaplark_test"});
+    server.start("pulseaudio", {"-n", "--daemonize=no", "--exit-idle-time=-1", "--disable-shm", "-L",
+                                "module-native-protocol-unix auth-anonymous=1 socket=" + socket, "-L",
+                                "module-null-sink sink_name=snaplark_test"});
     auto stop = qScopeGuard([&] {
         server.terminate();
         if (!server.waitForFinished(5000)) {
@@ -282,8 +225,7 @@ void TestNativeVideo::soundFromServer()
             server.waitForFinished(5000);
         }
     });
-    if (!server.waitForStarted(5000)
-        || !QTest::qWaitFor([&] { return QFile::exists(socket); }, 10000))
+    if (!server.waitForStarted(5000) || !waitUntil([&] { return QFile::exists(socket); }, 10000))
         QSKIP(qPrintable("pulseaudio does not run here: " + server.readAll()));
 
     const QByteArray noServer = qgetenv("PULSE_SERVER");
@@ -297,63 +239,40 @@ void TestNativeVideo::soundFromServer()
     QCOMPARE(file.audioCodec, QString("aac"));
 }
 
-void TestNativeVideo::oneRecordingAtATime()
-{
-    const QString first = m_dir.filePath("first.mp4");
-    const QString second = m_dir.filePath("second.mp4");
-    QVERIFY(Extension::startVideoCapture(false, QRect(0, 0, 100, 100), 0, first, kRate, false));
-    QVERIFY(!Extension::startVideoCapture(true, QRect(), 0, second, kRate, false));
-    QTest::qWait(500);
-    Extension::stopVideoCapture();
-    QVERIFY(!QFile::exists(second));
-    QCOMPARE(probe(first).size, QSize(100, 100));
-
-    // stopping again, with nothing recording, returns at once
-    QElapsedTimer timer;
-    timer.start();
-    Extension::stopVideoCapture();
-    QVERIFY(timer.elapsed() < 500);
-}
-
 void TestNativeVideo::refusals()
 {
     const QString path = m_dir.filePath("refused.mp4");
     const QRect region(0, 0, 100, 100);
+
+    // one recording at a time; stopping with nothing recording returns at once
+    const QString first = m_dir.filePath("first.mp4");
+    QVERIFY(Extension::startVideoCapture(false, region, 0, first, kRate, false));
+    QVERIFY(!Extension::startVideoCapture(true, QRect(), 0, path, kRate, false));
+    Extension::stopVideoCapture();
+    QCOMPARE(probe(first).size, QSize(100, 100));
+    QElapsedTimer timer;
+    timer.start();
+    Extension::stopVideoCapture();
+    QVERIFY(timer.elapsed() < 500);
 
     auto *gone = new QWidget;
     gone->show();
     QVERIFY(QTest::qWaitForWindowExposed(gone));
     const int vanished = int(gone->winId());
     delete gone;
-    QTest::qWait(200);
+    QVERIFY(waitUntil([&] { return Desktop::tool("xwininfo", {"-id", QString::number(vanished)}).isNull(); }, 5000));
     QVERIFY(!Extension::startVideoCapture(false, QRect(), vanished, path, kRate, false));
-
     QVERIFY(!Extension::startVideoCapture(false, QRect(1400, 900, 100, 100), 0, path, kRate, false));
-    QVERIFY(!Extension::startVideoCapture(false, QRect(10, 10, 0, 50), 0, path, kRate, false));
-    QVERIFY(!Extension::startVideoCapture(false, region, 0, path, 0, false));
-    QVERIFY(!Extension::startVideoCapture(false, region, 0, QString(), kRate, false));
-
     // ffmpeg fails at once: the folder does not exist
-    QElapsedTimer timer;
-    timer.start();
-    QVERIFY(!Extension::startVideoCapture(false, region, 0, m_dir.filePath("no/such/dir.mp4"),
-                                          kRate, false));
+    QVERIFY(!Extension::startVideoCapture(false, region, 0, m_dir.filePath("no/such/dir.mp4"), kRate, false));
     QCOMPARE(ffmpegChildren(), 0);
 
     const QByteArray searchPath = qgetenv("PATH");
     qputenv("PATH", QFile::encodeName(m_dir.filePath("empty")));
-    const bool withoutFfmpeg =
-        Extension::startVideoCapture(false, region, 0, path, kRate, true);
+    const bool withoutFfmpeg = Extension::startVideoCapture(false, region, 0, path, kRate, true);
     qputenv("PATH", searchPath);
     QVERIFY(!withoutFfmpeg);
-
-    const QByteArray display = qgetenv("DISPLAY");
-    qputenv("DISPLAY", ":4093");
-    const bool withoutDisplay = Extension::startVideoCapture(true, QRect(), 0, path, kRate, false);
-    qputenv("DISPLAY", display);
-    QVERIFY(!withoutDisplay);
     QVERIFY(!QFile::exists(path));
-    QVERIFY2(timer.elapsed() < 15000, QByteArray::number(timer.elapsed()));
 }
 
 QTEST_MAIN(TestNativeVideo)

@@ -5,18 +5,27 @@
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
+#include <QHash>
 #include <QPixmap>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QX11Info>
-#include <QRegularExpression>
 
 namespace Desktop {
 namespace {
 
-QList<qulonglong> windowIds(const QByteArray &output)
+bool xdotool(const QStringList &arguments)
+{
+    return !tool(QStringLiteral("xdotool"), arguments).isNull();
+}
+
+// search exits 1 when nothing matches: read that as "no window"
+QList<qulonglong> search(const QStringList &criteria)
 {
     QList<qulonglong> ids;
+    const QByteArray output = tool(QStringLiteral("xdotool"),
+                                   QStringList{QStringLiteral("search"), QStringLiteral("--onlyvisible")} + criteria);
     for (const QByteArray &line : output.split('\n')) {
         bool number = false;
         const qulonglong id = line.trimmed().toULongLong(&number);
@@ -26,22 +35,35 @@ QList<qulonglong> windowIds(const QByteArray &output)
     return ids;
 }
 
-bool xdotool(const QStringList &arguments)
+qulonglong waitForFirst(const QStringList &criteria, int timeoutMs)
 {
-    return !tool(QStringLiteral("xdotool"), arguments).isNull();
+    QList<qulonglong> found;
+    waitUntil([&] { return !(found = search(criteria)).isEmpty(); }, timeoutMs);
+    return found.value(0);
 }
 
-// A value of xdotool's "--shell" output (NAME=value lines).
-int shellValue(const QString &text, const char *name)
+QStringList byPid(qint64 pid)
 {
-    const QRegularExpression line(QStringLiteral("^%1=(-?\\d+)$").arg(QLatin1String(name)),
-                                  QRegularExpression::MultilineOption);
-    return line.match(text).captured(1).toInt();
+    return {QStringLiteral("--pid"), QString::number(pid)};
 }
 
-QString point(int coordinate)
+QStringList byTitle(const QString &title)
 {
-    return QString::number(coordinate);
+    return {QStringLiteral("--name"), QLatin1Char('^') + QRegularExpression::escape(title) + QLatin1Char('$')};
+}
+
+// xdotool's "--shell" output: NAME=value lines.
+QHash<QByteArray, int> shellValues(const QString &command, const QStringList &arguments = QStringList())
+{
+    QHash<QByteArray, int> values;
+    const QByteArray output =
+        tool(QStringLiteral("xdotool"), QStringList{command, QStringLiteral("--shell")} + arguments);
+    for (const QByteArray &line : output.split('\n')) {
+        const int equals = line.indexOf('=');
+        if (equals > 0)
+            values.insert(line.left(equals), line.mid(equals + 1).toInt());
+    }
+    return values;
 }
 
 } // namespace
@@ -62,77 +84,48 @@ QByteArray tool(const QString &program, const QStringList &arguments, int timeou
     }
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
         return QByteArray();
-    const QByteArray output = process.readAllStandardOutput();
     // a successful run with no output is still not a failure
+    const QByteArray output = process.readAllStandardOutput();
     return output.isNull() ? QByteArray("") : output;
 }
 
 QList<qulonglong> windowsOf(qint64 pid)
 {
-    // search exits 1 when nothing matches: read that as "no window"
-    return windowIds(tool(QStringLiteral("xdotool"),
-                          {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                           QString::number(pid)}));
+    return search(byPid(pid));
 }
 
 QList<qulonglong> windowsNamed(const QString &title)
 {
-    const QString exact = QLatin1Char('^') + QRegularExpression::escape(title) + QLatin1Char('$');
-    return windowIds(tool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                                      QStringLiteral("--name"), exact}));
+    return search(byTitle(title));
 }
 
 qulonglong waitForWindowOf(qint64 pid, int timeoutMs)
 {
-    qulonglong found = 0;
-    waitUntil(
-        [&] {
-            const QList<qulonglong> windows = windowsOf(pid);
-            found = windows.isEmpty() ? 0 : windows.first();
-            return found != 0;
-        },
-        timeoutMs);
-    return found;
+    return waitForFirst(byPid(pid), timeoutMs);
 }
 
 qulonglong waitForWindowNamed(const QString &title, int timeoutMs)
 {
-    qulonglong found = 0;
-    waitUntil(
-        [&] {
-            const QList<qulonglong> windows = windowsNamed(title);
-            found = windows.isEmpty() ? 0 : windows.first();
-            return found != 0;
-        },
-        timeoutMs);
-    return found;
+    return waitForFirst(byTitle(title), timeoutMs);
 }
 
 QRect windowGeometry(qulonglong window)
 {
-    const QString text = QString::fromUtf8(tool(QStringLiteral("xdotool"),
-                                                {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"),
-                                                 QString::number(window)}));
-    if (text.isEmpty())
+    const auto values = shellValues(QStringLiteral("getwindowgeometry"), {QString::number(window)});
+    if (values.isEmpty())
         return QRect();
-    return QRect(shellValue(text, "X"), shellValue(text, "Y"), shellValue(text, "WIDTH"),
-                 shellValue(text, "HEIGHT"));
-}
-
-QPoint mouseLocation()
-{
-    const QString text = QString::fromUtf8(
-        tool(QStringLiteral("xdotool"), {QStringLiteral("getmouselocation"), QStringLiteral("--shell")}));
-    return QPoint(shellValue(text, "X"), shellValue(text, "Y"));
+    return QRect(values.value("X"), values.value("Y"), values.value("WIDTH"), values.value("HEIGHT"));
 }
 
 bool moveMouse(const QPoint &to)
 {
     // --sync waits for the pointer to move, which it never does when it is
     // already there
-    if (mouseLocation() == to)
+    const auto at = shellValues(QStringLiteral("getmouselocation"));
+    if (QPoint(at.value("X"), at.value("Y")) == to)
         return true;
-    return xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"), point(to.x()), point(to.y())});
+    return xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(to.x()),
+                    QString::number(to.y())});
 }
 
 bool click(const QPoint &at)
@@ -142,11 +135,9 @@ bool click(const QPoint &at)
 
 bool drag(const QPoint &from, const QPoint &to, const QStringList &holdAtRelease)
 {
-    if (!moveMouse(from) || !xdotool({QStringLiteral("mousedown"), QStringLiteral("1")}))
-        return false;
     // through a middle point, as a hand moves
-    const QPoint middle = (from + to) / 2;
-    if (!moveMouse(middle) || !moveMouse(to))
+    if (!moveMouse(from) || !xdotool({QStringLiteral("mousedown"), QStringLiteral("1")})
+        || !moveMouse((from + to) / 2) || !moveMouse(to))
         return false;
     for (const QString &key : holdAtRelease) {
         if (!xdotool({QStringLiteral("keydown"), key}))
@@ -177,21 +168,6 @@ QByteArray clipboard(const QString &target)
     return tool(QStringLiteral("xclip"), arguments);
 }
 
-QRect screenRect()
-{
-    return QGuiApplication::primaryScreen()->geometry();
-}
-
-QImage rgb(const QImage &image)
-{
-    return image.convertToFormat(QImage::Format_RGB32);
-}
-
-QImage grabScreen()
-{
-    return rgb(QGuiApplication::primaryScreen()->grabWindow(0).toImage());
-}
-
 bool ownClipboard(const QString &text)
 {
     // The server refuses a selection change stamped earlier than the current
@@ -199,6 +175,21 @@ bool ownClipboard(const QString &text)
     QX11Info::setAppTime(QX11Info::getTimestamp());
     QGuiApplication::clipboard()->setText(text);
     return QString::fromUtf8(clipboard()) == text;
+}
+
+QRect screenRect()
+{
+    return QGuiApplication::primaryScreen()->geometry();
+}
+
+QImage grabScreen()
+{
+    return rgb(QGuiApplication::primaryScreen()->grabWindow(0).toImage());
+}
+
+QImage rgb(const QImage &image)
+{
+    return image.convertToFormat(QImage::Format_RGB32);
 }
 
 QString capturesFolder()

@@ -27,7 +27,6 @@ qulonglong waitForWindowNamed(const QString &title, int timeoutMs = 15000);
 // The window's rectangle on the screen (without window manager frame).
 QRect windowGeometry(qulonglong window);
 
-QPoint mouseLocation();
 bool moveMouse(const QPoint &point);
 bool click(const QPoint &point);
 // Presses the left button at from, moves to to and releases there.  Keys in
@@ -41,16 +40,15 @@ bool keyInto(qulonglong window, const QString &keys);
 // The clipboard's content in the given form (text when empty), as another
 // program reads it.
 QByteArray clipboard(const QString &target = QString());
+// Takes the clipboard as a program would that the user just copied in;
+// true once another program reads that text from it.
+bool ownClipboard(const QString &text);
 
 // The primary screen's rectangle, and its pixels as RGB32.
 QRect screenRect();
 QImage grabScreen();
 // An image in the form the grabs compare in.
 QImage rgb(const QImage &image);
-
-// Takes the clipboard as a program would that the user just copied in;
-// true once another program reads that text from it.
-bool ownClipboard(const QString &text);
 
 // The captures folder of the test's throw-away HOME.
 QString capturesFolder();

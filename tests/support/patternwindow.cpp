@@ -1,6 +1,5 @@
 #include "patternwindow.h"
 
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
@@ -33,21 +32,14 @@ QImage PatternWindow::pattern(const QSize &size)
 bool PatternWindow::showAndWait(int timeoutMs)
 {
     show();
-    if (!QTest::qWaitForWindowExposed(this, timeoutMs))
-        return false;
-    QElapsedTimer timer;
-    timer.start();
     const QRect area = geometry();
-    while (timer.elapsed() < timeoutMs) {
-        const QImage shown = QGuiApplication::primaryScreen()
-                                 ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
-                                 .toImage()
-                                 .convertToFormat(QImage::Format_RGB32);
-        if (shown == m_image)
-            return true;
-        QTest::qWait(50);
-    }
-    return false;
+    return QTest::qWaitForWindowExposed(this, timeoutMs) && QTest::qWaitFor([&] {
+               return QGuiApplication::primaryScreen()
+                          ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                          .toImage()
+                          .convertToFormat(QImage::Format_RGB32)
+                      == m_image;
+           }, timeoutMs);
 }
 
 void PatternWindow::paintEvent(QPaintEvent *)

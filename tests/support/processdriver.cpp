@@ -7,8 +7,6 @@
 
 #include <algorithm>
 #include <csignal>
-#include <climits>
-#include <unistd.h>
 
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
 {
@@ -16,48 +14,6 @@ bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
 }
 
 namespace ProcessTable {
-namespace {
-
-// The executable file of a process; empty when it cannot be read (another
-// user's process, a zombie, one that has just ended).
-QString executableOf(const QString &pid)
-{
-    char target[PATH_MAX];
-    const QByteArray link = QFile::encodeName(QStringLiteral("/proc/%1/exe").arg(pid));
-    const ssize_t length = ::readlink(link.constData(), target, sizeof target - 1);
-    if (length <= 0)
-        return QString();
-    QString path = QFile::decodeName(QByteArray(target, int(length)));
-    // a file replaced while it runs
-    const QString deleted = QStringLiteral(" (deleted)");
-    if (path.endsWith(deleted))
-        path.chop(deleted.size());
-    return path;
-}
-
-QList<qint64> matching(const std::function<bool(const QString &executable)> &wanted)
-{
-    QList<qint64> pids;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &entry : entries) {
-        bool number = false;
-        const qint64 pid = entry.toLongLong(&number);
-        if (!number || pid == qint64(::getpid()))
-            continue;
-        const QString executable = executableOf(entry);
-        if (!executable.isEmpty() && wanted(executable) && alive(pid))
-            pids.append(pid);
-    }
-    return pids;
-}
-
-} // namespace
-
-QList<qint64> running(const QString &executable)
-{
-    const QString wanted = QFileInfo(executable).canonicalFilePath();
-    return matching([&](const QString &path) { return path == wanted; });
-}
 
 QStringList commandLine(qint64 pid)
 {
@@ -93,20 +49,15 @@ bool killAndWait(const QList<qint64> &pids, int timeoutMs)
 
 } // namespace ProcessTable
 
-namespace {
-const char *const kProgramFiles[] = {"snaplark", "libsnaplarkcore.so", "libExtension.so",
-                                     "libWin7Extension.so", "snaplark-clipboard-keeper"};
-} // namespace
-
 ProgramCopy::ProgramCopy(const QString &folder)
     : m_folder(QFileInfo(folder).canonicalFilePath())
 {
     const QDir source(QStringLiteral(SNAPLARK_BIN_DIR));
     m_valid = !m_folder.isEmpty();
-    for (const char *name : kProgramFiles) {
+    for (const char *name : {"snaplark", "libsnaplarkcore.so", "libExtension.so", "libWin7Extension.so",
+                             "snaplark-clipboard-keeper"}) {
         const QString file = QString::fromLatin1(name);
-        // the second extension library is optional
-        if (!source.exists(file))
+        if (!source.exists(file)) // the second extension library is optional
             continue;
         QFile::remove(QDir(m_folder).filePath(file));
         m_valid = QFile::copy(source.filePath(file), QDir(m_folder).filePath(file)) && m_valid;
@@ -119,22 +70,19 @@ ProgramCopy::~ProgramCopy()
     killAll();
 }
 
-QString ProgramCopy::program() const
-{
-    return m_folder + QStringLiteral("/snaplark");
-}
-
-QString ProgramCopy::keeper() const
-{
-    return m_folder + QStringLiteral("/snaplark-clipboard-keeper");
-}
-
 QList<qint64> ProgramCopy::running() const
 {
-    if (m_folder.isEmpty())
-        return QList<qint64>();
-    return ProcessTable::matching(
-        [this](const QString &path) { return QFileInfo(path).absolutePath() == m_folder; });
+    QList<qint64> pids;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries) {
+        // a file replaced while it runs reads "name (deleted)", still in the folder
+        const QString executable = QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(entry));
+        const qint64 pid = entry.toLongLong();
+        if (!m_folder.isEmpty() && !executable.isEmpty() && QFileInfo(executable).absolutePath() == m_folder
+            && pid != QCoreApplication::applicationPid() && ProcessTable::alive(pid))
+            pids.append(pid);
+    }
+    return pids;
 }
 
 bool ProgramCopy::killAll()
@@ -154,30 +102,23 @@ ProgramRun::ProgramRun(const QString &program, const QString &logFile, const QPr
 
 ProgramRun::~ProgramRun()
 {
-    kill();
+    if (isRunning()) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
 }
 
 bool ProgramRun::start(const QStringList &arguments)
 {
     m_process.setArguments(arguments);
     m_process.start();
-    if (!m_process.waitForStarted(10000))
-        return false;
-    m_pid = m_process.processId();
-    return true;
-}
-
-bool ProgramRun::isRunning() const
-{
-    return m_process.state() != QProcess::NotRunning;
+    return m_process.waitForStarted(10000);
 }
 
 QString ProgramRun::log() const
 {
     QFile file(m_logFile);
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    return QString::fromLocal8Bit(file.readAll());
+    return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
 }
 
 bool ProgramRun::waitForLog(const QString &text, int timeoutMs) const
@@ -188,12 +129,4 @@ bool ProgramRun::waitForLog(const QString &text, int timeoutMs) const
 bool ProgramRun::waitForFinished(int timeoutMs)
 {
     return waitUntil([this] { return !isRunning(); }, timeoutMs);
-}
-
-void ProgramRun::kill()
-{
-    if (!isRunning())
-        return;
-    m_process.kill();
-    m_process.waitForFinished(5000);
 }

@@ -17,8 +17,6 @@ bool waitUntil(const std::function<bool()> &condition, int timeoutMs);
 // What /proc tells about other processes.
 namespace ProcessTable {
 
-// Processes (zombies excluded) whose executable file is the given one.
-QList<qint64> running(const QString &executable);
 // The argument vector the process was started with (program first).
 QStringList commandLine(qint64 pid);
 // Still running: exists and is not a zombie.
@@ -28,11 +26,11 @@ bool killAndWait(const QList<qint64> &pids, int timeoutMs = 5000);
 
 } // namespace ProcessTable
 
-// A private copy of the program's folder: the program, its core library, the
-// extension libraries and the clipboard keeper.  Ending "every other
-// instance" goes by executable file, so a test that starts several instances
-// runs its own copy and never reaches the instances of tests running beside
-// it.  Whatever still runs a file of the copy is killed on destruction.
+// A private copy of the program's folder (the program, its libraries and the
+// clipboard keeper).  Ending "every other instance" goes by executable file,
+// so a test that starts several instances never reaches those of tests
+// running beside it.  Whatever still runs a file of the copy is killed on
+// destruction.
 class ProgramCopy
 {
 public:
@@ -40,9 +38,7 @@ public:
     ~ProgramCopy();
 
     bool isValid() const { return m_valid; }
-    QString folder() const { return m_folder; }
-    QString program() const;
-    QString keeper() const;
+    QString program() const { return m_folder + QStringLiteral("/snaplark"); }
 
     // Processes running any file of the copy.
     QList<qint64> running() const;
@@ -54,9 +50,8 @@ private:
     bool m_valid = false;
 };
 
-// One run of the program.  Standard output and error go together to a log
-// file rather than to pipes, so a process the run starts detached can go on
-// writing after the run has ended, and its lines land in the same log.
+// One run of the program.  Its output goes to a log file rather than a pipe,
+// so a process it starts detached can go on writing after the run has ended.
 // A run still going on destruction is killed.
 class ProgramRun
 {
@@ -66,10 +61,9 @@ public:
     ~ProgramRun();
 
     bool start(const QStringList &arguments = QStringList());
-    qint64 pid() const { return m_pid; }
-    bool isRunning() const;
+    qint64 pid() const { return m_process.processId(); }
+    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
 
-    // The log so far.
     QString log() const;
     bool waitForLog(const QString &text, int timeoutMs = 15000) const;
 
@@ -77,10 +71,7 @@ public:
     int exitCode() const { return m_process.exitCode(); }
     QProcess::ExitStatus exitStatus() const { return m_process.exitStatus(); }
 
-    void kill();
-
 private:
     QProcess m_process;
     QString m_logFile;
-    qint64 m_pid = 0;
 };

@@ -4,6 +4,7 @@
 #include "platform/processlauncher.h"
 
 #include <QDialog>
+#include <QPoint>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -62,3 +63,13 @@ public:
 
 // Throw-away folder for a test's own files (below the test's HOME).
 QString testScratchDir(const QString &name);
+
+// Mouse events sent straight to a widget: the test decides where the cursor
+// is, whatever the real pointer does.
+namespace Mouse {
+void press(QWidget *widget, const QPoint &pos);
+void move(QWidget *widget, const QPoint &pos, bool buttonHeld);
+void release(QWidget *widget, const QPoint &pos);
+// A hand's drag: hover, press, moves in steps, release.
+void drag(QWidget *widget, const QPoint &from, const QPoint &to, int steps = 8);
+} // namespace Mouse

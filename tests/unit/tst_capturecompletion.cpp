@@ -19,8 +19,10 @@ struct Completion
     QStringList messages;
     QString file;
 
-    explicit Completion(const QPixmap &pixmap)
+    Completion(int action, int clipboard, const QPixmap &pixmap)
     {
+        Settings::setCurrentAction(action);
+        Settings::setCurrentClipboard(clipboard);
         run.onDialog = [this](QDialog *dialog) {
             if (auto *edit = dialog->findChild<QPlainTextEdit *>(QStringLiteral("edError")))
                 messages.append(edit->toPlainText());
@@ -46,12 +48,6 @@ static QPixmap samplePixmap()
     return QPixmap::fromImage(image);
 }
 
-static QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 class TestCaptureCompletion : public QObject
 {
     Q_OBJECT
@@ -72,22 +68,15 @@ private slots:
 
     void init() { QGuiApplication::clipboard()->setText(QStringLiteral("untouched")); }
 
+    // The end-to-end suite covers the local actions; here the forms that wait
+    // for an upload, and the upload that completion starts.
     void actionsAndClipboardForms_data()
     {
         QTest::addColumn<int>("action");
         QTest::addColumn<int>("clipboard");
-        QTest::addColumn<QString>("text"); // "<path>", "<bitmap>" or the exact text
+        QTest::addColumn<QString>("text"); // "<path>" or the exact text
         const QString notYet = QStringLiteral("Not yet uploaded. Please wait a few seconds");
-        QTest::newRow("open, path") << 2 << 2 << QStringLiteral("<path>");
-        QTest::newRow("open, site embed") << 2 << 3 << notYet;
-        QTest::newRow("open, bitmap") << 2 << 5 << QStringLiteral("<bitmap>");
-        QTest::newRow("open, beyond none") << 2 << 7 << QStringLiteral("untouched");
         QTest::newRow("save only, page url") << 3 << 0 << notYet;
-        QTest::newRow("save only, direct url") << 3 << 1 << notYet;
-        QTest::newRow("save only, forum embed") << 3 << 4 << notYet;
-        QTest::newRow("save only, path") << 3 << 2 << QStringLiteral("<path>");
-        QTest::newRow("save only, bitmap") << 3 << 5 << QStringLiteral("<bitmap>");
-        QTest::newRow("save only, none") << 3 << 6 << QStringLiteral("untouched");
         QTest::newRow("upload, path at once") << 1 << 2 << QStringLiteral("<path>");
         QTest::newRow("upload, page url later") << 1 << 0 << notYet;
     }
@@ -96,87 +85,69 @@ private slots:
         QFETCH(int, action);
         QFETCH(int, clipboard);
         QFETCH(QString, text);
-        Settings::setCurrentAction(action);
-        Settings::setCurrentClipboard(clipboard);
-        if (action == Settings::ActionOpenDefaultViewer)
-            QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^Open file file:///.*\\.png$")));
         const QString serverName = QStringLiteral("up%1.png").arg(++m_uploads);
         if (action == Settings::ActionUpload)
             m_service.enqueue(TestService::Reply::fileName(serverName.toLatin1()));
         const QPixmap pixmap = samplePixmap();
-        Completion completion(pixmap);
+        Completion completion(action, clipboard, pixmap);
 
-        QVERIFY(completion.file.endsWith(QLatin1String(".png")));
         QCOMPARE(rgb(QImage(completion.file, "PNG")), rgb(pixmap.toImage()));
-
-        if (text == QLatin1String("<bitmap>"))
-            QCOMPARE(rgb(QGuiApplication::clipboard()->image()), rgb(pixmap.toImage()));
-        else
-            QCOMPARE(clipboardText(), text == QLatin1String("<path>") ? completion.file : text);
-
-        // Open: the file itself; save only: the file manager (here its
-        // fallback, the folder); upload: nothing yet.
-        QList<QUrl> opened;
-        if (action == Settings::ActionOpenDefaultViewer)
-            opened = {QUrl(QStringLiteral("file://") + completion.file, QUrl::TolerantMode)};
-        else if (action == Settings::ActionSaveOnly)
-            opened = {QUrl::fromLocalFile(QFileInfo(completion.file).absolutePath())};
-        QCOMPARE(completion.launcher.opened, opened);
+        QCOMPARE(clipboardText(), text == QLatin1String("<path>") ? completion.file : text);
         QVERIFY(completion.messages.isEmpty());
+        // save only: the file manager (here its fallback, the folder); upload: nothing yet
+        const QString folder = QFileInfo(completion.file).absolutePath();
         if (action != Settings::ActionUpload) {
+            QCOMPARE(completion.launcher.opened, QList<QUrl>{QUrl::fromLocalFile(folder)});
             QCOMPARE(completion.run.endCodes, QList<int>{0});
             return;
         }
+        QVERIFY(completion.launcher.opened.isEmpty());
 
         // The upload goes on and ends the run; its link replaces the note.
         QVERIFY(completion.run.endCodes.isEmpty());
         QVERIFY(QTest::qWaitFor([&] { return !completion.run.endCodes.isEmpty(); }, 15000));
         QCOMPARE(completion.run.endCodes, QList<int>{0});
         QVERIFY(completion.messages.isEmpty());
-        const TestService::Request request = m_service.requests().last();
-        QCOMPARE(request.method, QByteArray("PUT"));
-        QCOMPARE(request.body(), readAll(QFileInfo(completion.file).absolutePath() + QLatin1Char('/') + serverName));
+        const QString renamed = folder + QLatin1Char('/') + serverName;
+        QFile uploaded(renamed);
+        QVERIFY(uploaded.open(QIODevice::ReadOnly));
+        QCOMPARE(m_service.requests().last().body(), uploaded.readAll());
         const QString page = m_service.baseUrl().toString() + serverName;
         QCOMPARE(completion.launcher.opened, QList<QUrl>{QUrl(page)});
-        QCOMPARE(clipboardText(), text == QLatin1String("<path>")
-                                      ? QFileInfo(completion.file).absolutePath() + QLatin1Char('/') + serverName
-                                      : page);
+        QCOMPARE(clipboardText(), text == QLatin1String("<path>") ? renamed : page);
     }
 
-    void unsavablePictureIsReported()
+    // A picture that cannot be saved, or a captures folder that cannot be
+    // used, is reported once; nothing is copied or opened and the run ends.
+    void failuresAreReported_data()
     {
-        Settings::setCurrentAction(Settings::ActionOpenDefaultViewer);
-        Settings::setCurrentClipboard(Settings::ClipboardLocalPath);
-        Completion completion(QPixmap(50, 0));
+        QTest::addColumn<bool>("blockFolder");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("unsavable picture") << false
+                                           << QStringLiteral("Failed to save screenshot to file ") + CaptureFolder::path();
+        QTest::newRow("blocked captures folder") << true << QStringLiteral("Error creating temporary file ");
+    }
+    void failuresAreReported()
+    {
+        QFETCH(bool, blockFolder);
+        QFETCH(QString, message);
+        QFile blocker(CaptureFolder::path());
+        if (blockFolder) {
+            QVERIFY(QDir(blocker.fileName()).removeRecursively());
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+        }
+        Completion completion(Settings::ActionSaveOnly, Settings::ClipboardLocalPath,
+                              blockFolder ? samplePixmap() : QPixmap(50, 0));
+        if (blockFolder)
+            blocker.remove();
 
+        QCOMPARE(completion.run.dialogs.size(), 1);
         QCOMPARE(completion.messages.size(), 1);
-        const QString prefix = QStringLiteral("Failed to save screenshot to file ");
-        QVERIFY2(completion.messages.first().startsWith(prefix + CaptureFolder::path()),
-                 qPrintable(completion.messages.first()));
-        QVERIFY(completion.messages.first().endsWith(QLatin1String(".png")));
+        QVERIFY2(completion.messages.first().startsWith(message), qPrintable(completion.messages.first()));
         QVERIFY(completion.file.isEmpty());
         QCOMPARE(clipboardText(), QStringLiteral("untouched"));
         QVERIFY(completion.launcher.opened.isEmpty());
         QCOMPARE(completion.run.endCodes, QList<int>{0});
-    }
-
-    void blockedCapturesFolderShowsOneBox()
-    {
-        const QString folder = CaptureFolder::path();
-        QVERIFY(QDir(folder).removeRecursively());
-        QFile blocker(folder);
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        Settings::setCurrentAction(Settings::ActionSaveOnly);
-        Settings::setCurrentClipboard(Settings::ClipboardBitmap);
-        RecordingLauncher launcher;
-        RunObserver run;
-        completeScreenshot(samplePixmap());
-        blocker.remove();
-
-        QCOMPARE(run.dialogs.size(), 1);
-        QCOMPARE(run.endCodes, QList<int>{0});
-        QVERIFY(launcher.opened.isEmpty());
-        QCOMPARE(clipboardText(), QStringLiteral("untouched"));
     }
 };
 

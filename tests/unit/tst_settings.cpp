@@ -1,6 +1,5 @@
 #include "settings/capturefolder.h"
 #include "settings/settings.h"
-#include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,31 +11,13 @@ class TestSettings : public QObject
 {
     Q_OBJECT
 
-    static void clearStore()
-    {
-        QSettings store(QStringLiteral("Snaplark"), QStringLiteral("Snaplark"));
-        store.clear();
-    }
-    static void storeRaw(const QString &key, const QVariant &value)
-    {
-        QSettings store(QStringLiteral("Snaplark"), QStringLiteral("Snaplark"));
-        store.setValue(key, value);
-    }
     static QVariant readRaw(const QString &key)
     {
-        QSettings store(QStringLiteral("Snaplark"), QStringLiteral("Snaplark"));
-        return store.value(key);
+        return QSettings(QStringLiteral("Snaplark"), QStringLiteral("Snaplark")).value(key);
     }
 
 private slots:
-    void init() { clearStore(); }
-
-    void storeIsThrowAway()
-    {
-        // The suite must never write the real user's settings.
-        const QString file = QSettings(QStringLiteral("Snaplark"), QStringLiteral("Snaplark")).fileName();
-        QVERIFY2(file.startsWith(qEnvironmentVariable("SNAPLARK_TEST_HOME")), qPrintable(file));
-    }
+    void init() { QSettings(QStringLiteral("Snaplark"), QStringLiteral("Snaplark")).clear(); }
 
     void defaultsOnFreshProfile()
     {
@@ -57,8 +38,7 @@ private slots:
         QCOMPARE(Settings::lastRequest(), QStringLiteral("2000-01-01T00:00:00"));
         QCOMPARE(Settings::username(), QStringLiteral("Log in"));
         QCOMPARE(Settings::authId(), QString());
-        QCOMPARE(Settings::colors(),
-                 QStringList({"#000000", "#FF0000", "#FFFF00", "#FF0000", "#FF0000"}));
+        QCOMPARE(Settings::colors(), QStringList({"#000000", "#FF0000", "#FFFF00", "#FF0000", "#FF0000"}));
     }
 
     void booleansAreStoredAsIntegers_data()
@@ -66,41 +46,18 @@ private slots:
         QTest::addColumn<QVariant>("stored");
         QTest::addColumn<bool>("expected");
         QTest::newRow("1") << QVariant(1) << true;
-        QTest::newRow("0") << QVariant(0) << false;
         QTest::newRow("2") << QVariant(2) << false;
-        QTest::newRow("text true") << QVariant(QStringLiteral("true")) << false;
         QTest::newRow("damaged") << QVariant(QStringLiteral("x")) << false;
     }
     void booleansAreStoredAsIntegers()
     {
         QFETCH(QVariant, stored);
         QFETCH(bool, expected);
-        storeRaw(QStringLiteral("SaveLocal"), stored);
+        QSettings(QStringLiteral("Snaplark"), QStringLiteral("Snaplark")).setValue(QStringLiteral("SaveLocal"), stored);
         QCOMPARE(Settings::saveLocal(), expected);
-    }
-
-    void settersWriteIntegersAndTextsOthersSee()
-    {
-        Settings::setSoundEnable(false);
-        QCOMPARE(readRaw(QStringLiteral("SoundEnable")).toInt(), 0);
-        Settings::setTrayEnabled(true);
-        QCOMPARE(readRaw(QStringLiteral("TrayEnabled")).toString(), QStringLiteral("1"));
-        Settings::setDefAction(3);
-        Settings::setLastCapture(QStringLiteral("/tmp/a.png"));
-        QCOMPARE(readRaw(QStringLiteral("DefAction")).toInt(), 3);
-        QCOMPARE(readRaw(QStringLiteral("LastCapture")).toString(), QStringLiteral("/tmp/a.png"));
-        // a damaged integer reads as 0
-        storeRaw(QStringLiteral("VideoFrameRate"), QStringLiteral("fast"));
-        QCOMPARE(Settings::videoFrameRate(), 0);
-    }
-
-    void colorsAreOneOrderedList()
-    {
-        const QStringList set = {"#010203", "#040506", "#070809", "#0A0B0C", "#0D0E0F"};
-        Settings::setColors(set);
-        QCOMPARE(Settings::colors(), set);
-        QCOMPARE(readRaw(QStringLiteral("HighlightColor")).toString(), QStringLiteral("#070809"));
-        QCOMPARE(readRaw(QStringLiteral("ArrowColor")).toString(), QStringLiteral("#0D0E0F"));
+        // the tray program reads what the setters write: 0 and 1
+        Settings::setSoundEnable(expected);
+        QCOMPARE(readRaw(QStringLiteral("SoundEnable")).toString(), expected ? QStringLiteral("1") : QStringLiteral("0"));
     }
 
     void selectActionsPicksThePair()
@@ -132,22 +89,16 @@ private slots:
         const QString key = QStringLiteral("Rb4XwK9mTq2L");
         QCOMPARE(Settings::scramble(plain, key), stored);
         QCOMPARE(Settings::unscramble(stored, key), plain);
-
         Settings::setAuthId(plain);
         QCOMPARE(readRaw(QStringLiteral("AuthId")).toString(), stored);
         QCOMPARE(Settings::authId(), plain);
-    }
 
-    void unscramblingStopsAtZeroByte()
-    {
-        const QString key = QStringLiteral("Rb4XwK9mTq2L");
+        // a zero byte ends the unscrambled text
         const QString withZero = QStringLiteral("ab") + QChar(0) + QStringLiteral("cd");
-        const QString stored = Settings::scramble(withZero, key);
-        QCOMPARE(stored.size(), 10);
-        QCOMPARE(Settings::unscramble(stored, key), QStringLiteral("ab"));
+        QCOMPARE(Settings::unscramble(Settings::scramble(withZero, key), key), QStringLiteral("ab"));
     }
 
-    void captureFolderIsCreatedUnderDocuments()
+    void captureNamesAreUniqueAndInTheFolder()
     {
         const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
         QVERIFY(documents.startsWith(qEnvironmentVariable("SNAPLARK_TEST_HOME")));
@@ -156,52 +107,18 @@ private slots:
         const QString folder = CaptureFolder::path();
         QCOMPARE(folder, QDir::toNativeSeparators(documents + QStringLiteral("/Snaplark Captures")));
         QVERIFY(QDir(folder).exists());
-    }
 
-    void newCaptureNamesAreUniqueAndUnused()
-    {
-        QDir(CaptureFolder::path()).removeRecursively();
         const QString first = CaptureFolder::newCaptureFileName(Settings::ModeScreenshot);
         const QString second = CaptureFolder::newCaptureFileName(Settings::ModeScreenshot);
-        QVERIFY(!first.isEmpty());
         QVERIFY(first != second);
         for (const QString &name : {first, second}) {
             QVERIFY(name.endsWith(QLatin1String(".png")));
-            QCOMPARE(QFileInfo(name).absolutePath(), QDir::fromNativeSeparators(CaptureFolder::path()));
-            QVERIFY(QFileInfo(name).fileName().startsWith(QLatin1String("snaplark.")));
+            QCOMPARE(QFileInfo(name).absolutePath(), QDir::fromNativeSeparators(folder));
             QVERIFY(!QFile::exists(name));
         }
-        // the reservation does not leave files behind
-        QCOMPARE(QDir(CaptureFolder::path()).entryList(QDir::Files).size(), 0);
-
+        // the reservation leaves no files behind
+        QVERIFY(QDir(folder).entryList(QDir::Files).isEmpty());
         QVERIFY(CaptureFolder::newCaptureFileName(Settings::ModeGif).endsWith(QLatin1String(".gif")));
-        QVERIFY(CaptureFolder::newCaptureFileName(Settings::ModeScroll).endsWith(QLatin1String(".png")));
-        QCOMPARE(CaptureFolder::newCaptureFileName(7), QString());
-    }
-
-    void unusableFolderShowsTheErrorBox()
-    {
-        // A plain file where the folder should be: the reservation must fail
-        // (even for root) and the user must be told instead of losing the capture.
-        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        QDir(documents).removeRecursively();
-        QDir().mkpath(documents);
-        QFile blocker(documents + QStringLiteral("/Snaplark Captures"));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-
-        RunObserver observer;
-        QString message;
-        observer.onDialog = [&message](QDialog *dialog) {
-            for (auto *edit : dialog->findChildren<QObject *>(QStringLiteral("edError")))
-                message = edit->property("plainText").toString();
-        };
-        QCOMPARE(CaptureFolder::newCaptureFileName(Settings::ModeScreenshot), QString());
-        QCOMPARE(observer.dialogs.size(), 1);
-        QVERIFY2(message.startsWith(QLatin1String("Error creating temporary file ")), qPrintable(message));
-        QVERIFY(message.endsWith(QLatin1String("snaplark")));
-        QCOMPARE(observer.endCodes, QList<int>{0});
-        QFile::remove(blocker.fileName());
     }
 };
 

@@ -16,6 +16,8 @@ class TestStartup : public QObject
 {
     Q_OBJECT
 
+    QString m_dir;
+
     QString makeFile(const QString &name, qint64 size)
     {
         const QString path = m_dir + QLatin1Char('/') + name;
@@ -32,15 +34,11 @@ class TestStartup : public QObject
     QString uploadMessage(const QString &path, int *exitCode = nullptr)
     {
         RunObserver observer;
-        AppControl::setEndRunHandler([&observer](int code) {
-            observer.endCodes.append(code);
-            QCoreApplication::exit(code);
-        });
+        AppControl::setEndRunHandler([](int code) { QCoreApplication::exit(code); });
         QString shown;
         observer.onDialog = [&shown](QDialog *dialog) {
-            if (dialog->windowTitle() != QLatin1String("Snaplark Exception"))
-                return;
-            if (auto *edit = dialog->findChild<QPlainTextEdit *>(QStringLiteral("edError")))
+            auto *edit = dialog->findChild<QPlainTextEdit *>(QStringLiteral("edError"));
+            if (edit && dialog->windowTitle() == QLatin1String("Snaplark Exception"))
                 shown = edit->toPlainText();
         };
         QTimer guard;
@@ -52,8 +50,6 @@ class TestStartup : public QObject
             *exitCode = code;
         return shown;
     }
-
-    QString m_dir;
 
 private slots:
     void initTestCase()
@@ -78,7 +74,6 @@ private slots:
         QTest::newRow("mp counts as video") << "a.mp" << qint64(100000000) << FileCheck::Ok;
         QTest::newRow("3g counts as video") << "a.3g" << qint64(100000000) << FileCheck::Ok;
         QTest::newRow("empty extension is video") << "a." << qint64(100000000) << FileCheck::Ok;
-        QTest::newRow("no dot: whole path") << "clip" << qint64(100000000) << FileCheck::TooBig;
         QTest::newRow("only last dot counts") << "a.mp4.txt" << qint64(100000000) << FileCheck::TooBig;
     }
     void sizeLimits()
@@ -95,54 +90,18 @@ private slots:
         const QString missing = m_dir + QStringLiteral("/missing.png");
         QCOMPARE(uploadMessage(missing, &code), QStringLiteral("File doesn't exists: ") + missing);
         QCOMPARE(code, 0);
+        // only "/config" opens the settings; anything else is a file path
+        QCOMPARE(uploadMessage(QStringLiteral("/CONFIG")), QStringLiteral("File doesn't exists: /CONFIG"));
         QCOMPARE(uploadMessage(makeFile(QStringLiteral("nine.png"), 9)), QStringLiteral("File is too small"));
         QCOMPARE(uploadMessage(makeFile(QStringLiteral("big.png"), 64000001)), QStringLiteral("File is too big"));
-        QCOMPARE(uploadMessage(makeFile(QStringLiteral("big.mp4"), 512000001)), QStringLiteral("File is too big"));
-        // accepted files reach the upload without an error box, and its run
-        // ends with 0
+        // an accepted file reaches the upload without an error box, and its
+        // run ends with 0
         QCOMPARE(uploadMessage(makeFile(QStringLiteral("ten.png"), 10), &code), QString());
         QCOMPARE(code, 0);
-        QCOMPARE(uploadMessage(makeFile(QStringLiteral("edge.mp4"), 512000000)), QString());
-    }
 
-    void settingsSwitchIsExact()
-    {
-        // Only "/config" opens the settings; anything else is a file path.
-        QCOMPARE(uploadMessage(QStringLiteral("/CONFIG")), QStringLiteral("File doesn't exists: /CONFIG"));
-        QCOMPARE(uploadMessage(QStringLiteral("/config ")), QStringLiteral("File doesn't exists: /config "));
         RunObserver observer;
         QCOMPARE(Startup::dispatch({QStringLiteral("snaplark"), QStringLiteral("/config")}, false), 0);
         QVERIFY(observer.dialogs.isEmpty());
-    }
-
-    void onlySecondArgumentCounts()
-    {
-        const QString ok = makeFile(QStringLiteral("fine.png"), 20);
-        RunObserver observer;
-        AppControl::setEndRunHandler([](int code) { QCoreApplication::exit(code); });
-        QTimer::singleShot(15000, [] { QCoreApplication::exit(99); });
-        QCOMPARE(Startup::dispatch({QStringLiteral("snaplark"), ok, QStringLiteral("/nonexistent")}, false), 0);
-        QVERIFY(!observer.dialogs.contains(QStringLiteral("Snaplark Exception")));
-    }
-
-    void secondInstanceLeavesTheFirstAlone()
-    {
-        RecordingLauncher launcher;
-        RunObserver observer(0);
-        QCOMPARE(Startup::dispatch({QStringLiteral("snaplark"), QStringLiteral("/config")}, true), 0);
-        QCOMPARE(observer.dialogs, QStringList{QStringLiteral("Snaplark Start Exception")});
-        QVERIFY(launcher.started.isEmpty());
-    }
-
-    void secondInstanceRestartsWithTheSameArguments()
-    {
-        RecordingLauncher launcher;
-        RunObserver observer(1);
-        const QStringList arguments = {QStringLiteral("snaplark"), QStringLiteral("/tmp/a b.png"), QStringLiteral("x")};
-        QCOMPARE(Startup::dispatch(arguments, true), 0);
-        QCOMPARE(launcher.started.size(), 1);
-        QCOMPARE(launcher.started.first().first, QCoreApplication::applicationFilePath());
-        QCOMPARE(launcher.started.first().second, QStringList({QStringLiteral("/tmp/a b.png"), QStringLiteral("x")}));
     }
 
     void serviceAddress_data()
@@ -150,26 +109,19 @@ private slots:
         QTest::addColumn<QByteArray>("env");
         QTest::addColumn<QString>("base");
         QTest::addColumn<QString>("host");
-        QTest::newRow("default") << QByteArray() << QStringLiteral(SNAPLARK_DEFAULT_SERVICE_URL)
-                                 << QUrl(QStringLiteral(SNAPLARK_DEFAULT_SERVICE_URL)).host() + QStringLiteral(":8900");
-        QTest::newRow("port 80 is implicit") << QByteArray("http://snaplark.example")
-                                             << QStringLiteral("http://snaplark.example/")
-                                             << QStringLiteral("snaplark.example");
-        QTest::newRow("explicit port") << QByteArray("http://127.0.0.1:5123/")
-                                       << QStringLiteral("http://127.0.0.1:5123/") << QStringLiteral("127.0.0.1:5123");
-        QTest::newRow("garbage falls back") << QByteArray("::not a url")
-                                            << QStringLiteral(SNAPLARK_DEFAULT_SERVICE_URL)
-                                            << QStringLiteral("127.0.0.1:8900");
+        QTest::newRow("port 80 is implicit") << QByteArray("http://snaplark.example") << "http://snaplark.example/"
+                                             << "snaplark.example";
+        QTest::newRow("explicit port") << QByteArray("http://127.0.0.1:5123/") << "http://127.0.0.1:5123/"
+                                       << "127.0.0.1:5123";
+        QTest::newRow("garbage falls back") << QByteArray("::not a url") << QStringLiteral(SNAPLARK_DEFAULT_SERVICE_URL)
+                                            << "127.0.0.1:8900";
     }
     void serviceAddress()
     {
         QFETCH(QByteArray, env);
         QFETCH(QString, base);
         QFETCH(QString, host);
-        if (env.isEmpty())
-            qunsetenv("SNAPLARK_SERVICE_URL");
-        else
-            qputenv("SNAPLARK_SERVICE_URL", env);
+        qputenv("SNAPLARK_SERVICE_URL", env);
         QCOMPARE(ServiceConfig::baseUrl().toString(), base);
         QCOMPARE(ServiceConfig::host(), host);
         QCOMPARE(ServiceConfig::url(QStringLiteral("/api/upload")).toString(), base + QStringLiteral("api/upload"));
