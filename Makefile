@@ -4,18 +4,27 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test bench clean
+# What a capture run needs: the program, its clipboard keeper and the
+# extension libraries; tests and benchmarks are left for make test/bench.
+PROGRAM_TARGETS = snaplark snaplark-clipboard-keeper Extension Win7Extension
+
+.PHONY: all deps configure build program run test bench clean
 
 all: build
 
 deps:
 	@scripts/install-deps
 
-build: deps
+configure: deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+build: configure
 	@cmake --build $(BUILD) -j$(JOBS)
 
-run: build
+program: configure
+	@cmake --build $(BUILD) -j$(JOBS) --target $(PROGRAM_TARGETS)
+
+run: program
 	@scripts/run-capture $(BUILD)
 
 test: build
