@@ -5,7 +5,6 @@
 #include "snaplarkextension.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <QX11Info>
@@ -13,58 +12,39 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
-#include <sys/stat.h>
-
-using Triple = QVector<unsigned>;
 
 // The real extension library, loaded by name from the program's folder and
-// driven through the program's wrappers, against an X server with a window
-// manager; the X tools are the independent witnesses.  Its hooks deliver keys
-// and wheel turns that xdotool makes to a window found by its title, through
-// the program's decoder.
+// driven through the program's wrappers; the X tools are the witnesses.
 namespace {
 
+using Triple = QVector<unsigned>;
 const QString kSleeper = QStringLiteral(SNAPLARK_BUILD_DIR "/tests/standin/sleeper");
 const QString kLibrary = QStringLiteral(SNAPLARK_BIN_DIR "/libExtension.so");
+const QString kHooked = QStringLiteral("SnaplarkHookTarget");
 
-QString x(const QString &program, const QStringList &arguments)
+QVector<Triple> keys(std::initializer_list<unsigned> codes)
 {
-    return QString::fromUtf8(Desktop::tool(program, arguments));
+    QVector<Triple> triples;
+    for (unsigned code : codes)
+        triples.append({HookMessage::Keystroke, code, 0});
+    return triples;
 }
 
-qulonglong activeWindow()
-{
-    return x("xdotool", {"getactivewindow"}).trimmed().toULongLong();
-}
+QString x(const QString &program, const QStringList &args) { return QString::fromUtf8(Desktop::tool(program, args)); }
 
-qulonglong focusedWindow()
-{
-    return x("xdotool", {"getwindowfocus"}).trimmed().toULongLong();
-}
+bool xdotool(const QStringList &arguments) { return !Desktop::tool("xdotool", arguments).isNull(); }
 
-QString xprop(qulonglong window, const QString &name)
-{
-    return x("xprop", {"-id", QString::number(window), name});
-}
+qulonglong xdotoolWindow(const QString &query) { return x("xdotool", {query}).trimmed().toULongLong(); }
 
-// The outer edge as the window manager built it: the window's ancestor that
-// is a child of the root window.
-QRect frameOf(Window window)
+// The outer edge as the X tools report it: the window's place on the root
+// widened by the window manager's frame extents (left, right, top, bottom).
+QRect frameOf(qulonglong window)
 {
-    Display *display = QX11Info::display();
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned count = 0;
-    while (XQueryTree(display, window, &root, &parent, &children, &count)) {
-        if (children)
-            XFree(children);
-        if (parent == root)
-            break;
-        window = parent;
-    }
-    XWindowAttributes frame;
-    if (!XGetWindowAttributes(display, window, &frame))
-        return QRect();
-    return QRect(frame.x, frame.y, frame.width + 2 * frame.border_width, frame.height + 2 * frame.border_width);
+    const QString info = x("xwininfo", {"-id", QString::number(window)});
+    const auto value = [&](const QString &label) { return info.section(label + ":", 1).section('\n', 0, 0).toInt(); };
+    const QStringList e = x("xprop", {"-id", QString::number(window), "_NET_FRAME_EXTENTS"}).section('=', 1).split(',');
+    return QRect(value("Absolute upper-left X"), value("Absolute upper-left Y"), value("Width"), value("Height"))
+        .adjusted(-e.value(0).toInt(), -e.value(2).toInt(), e.value(1).toInt(), e.value(3).toInt());
 }
 
 QString readText(const QString &path)
@@ -73,64 +53,36 @@ QString readText(const QString &path)
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-// Calls the function with DISPLAY set to another display.
-template<typename Call>
-auto onDisplay(const QByteArray &display, Call call)
-{
-    const QByteArray ours = qgetenv("DISPLAY");
-    qputenv("DISPLAY", display);
-    const auto result = call();
-    qputenv("DISPLAY", ours);
-    return result;
-}
+int threadCount() { return QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(); }
 
-int threadCount()
-{
-    return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
-}
-
-bool xdotool(const QStringList &arguments)
-{
-    return !Desktop::tool(QStringLiteral("xdotool"), arguments).isNull();
-}
-
-Triple key(unsigned code)
-{
-    return {HookMessage::Keystroke, code, 0};
-}
-
-const Triple kWheelUp = {HookMessage::Mouse, HookMessage::MouseWheel, HookMessage::WheelUp};
-const Triple kWheelDown = {HookMessage::Mouse, HookMessage::MouseWheel, HookMessage::WheelDown};
-const QString kHooked = QStringLiteral("SnaplarkHookTarget");
-
+// A window that records the hook messages reaching it through the decoder.
 class Target : public QWidget
 {
 public:
-    explicit Target(const QString &title, Qt::WindowFlags flags = {}) : QWidget(nullptr, flags)
+    explicit Target(const QString &title, Qt::WindowFlags flags = {}, const QRect &geometry = {100, 100, 320, 200})
+        : QWidget(nullptr, flags)
     {
         setWindowTitle(title);
-        resize(320, 200);
-        clock.start();
+        setGeometry(geometry);
     }
 
-    bool showActive()
+    bool showActive(bool waitActive = true)
     {
         show();
         activateWindow();
-        return QTest::qWaitForWindowExposed(this)
-               && QTest::qWaitFor([this] { return activeWindow() == winId(); }, 5000);
+        const auto active = [this] { return xdotoolWindow("getactivewindow") == winId(); };
+        return QTest::qWaitForWindowExposed(this) && (!waitActive || QTest::qWaitFor(active, 5000));
     }
 
     QVector<Triple> received;
     QVector<qint64> arrivals;
-    QElapsedTimer clock;
 
 protected:
     bool nativeEvent(const QByteArray &eventType, void *message, long *result) override
     {
         if (const auto hook = decodeHookMessage(eventType, message)) {
             received.append({hook->message, hook->wParam, hook->lParam});
-            arrivals.append(clock.elapsed());
+            arrivals.append(QDateTime::currentMSecsSinceEpoch());
             return true;
         }
         return QWidget::nativeEvent(eventType, message, result);
@@ -144,326 +96,225 @@ class TestNativeExtension : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
-
-    void activeWindowRect_data();
-    void activeWindowRect();
-    void withoutDisplayNothingHappens();
-    void sendSignalDrivesWindowsByTitle();
-    void killOldProcesses();
-    void sendFocusSkipsClickThrough();
-    void jumpMenuEntry();
-    void hookedKeysArriveAsVirtualKeys_data();
-    void hookedKeysArriveAsVirtualKeys();
-    void hookedWheelTurnsArriveAfterSettling();
-    void hooksFollowTheTitleAndStopWhenOff();
-
-private:
-    // The window the hooks report to, shown and hooked on first use.
-    Target *hooked();
-
-    std::unique_ptr<Target> m_hooked;
-    int m_threadsBefore = 0;
-};
-
-void TestNativeExtension::initTestCase()
-{
-    QVERIFY2(QFile::exists(kLibrary), "libExtension.so not built");
-    Extension::reloadForTesting(SNAPLARK_BIN_DIR);
-    QCOMPARE(Extension::videoFileExtension(), QStringLiteral("mp4"));
-}
-
-void TestNativeExtension::cleanupTestCase()
-{
-    Extension::setHooks(false, kHooked);
-    m_hooked.reset();
-    Extension::reloadForTesting(QString());
-}
-
-Target *TestNativeExtension::hooked()
-{
-    if (!m_hooked) {
-        m_hooked = std::make_unique<Target>(kHooked);
-        m_hooked->move(900, 500);
-        m_hooked->show();
-        if (!QTest::qWaitForWindowExposed(m_hooked.get()))
-            return nullptr;
-        m_threadsBefore = threadCount();
-        if (!Extension::setHooks(true, kHooked) || threadCount() != m_threadsBefore + 1)
-            return nullptr;
+    void initTestCase()
+    {
+        QVERIFY2(QFile::exists(kLibrary), "libExtension.so not built");
+        Extension::reloadForTesting(SNAPLARK_BIN_DIR);
+        QCOMPARE(Extension::videoFileExtension(), QStringLiteral("mp4"));
     }
-    m_hooked->received.clear();
-    m_hooked->arrivals.clear();
-    return m_hooked.get();
-}
+    void cleanupTestCase()
+    {
+        Extension::setHooks(false, kHooked);
+        Extension::reloadForTesting(QString());
+    }
 
-void TestNativeExtension::activeWindowRect_data()
-{
-    QTest::addColumn<Qt::WindowFlags>("flags");
-    QTest::addColumn<QByteArray>("activeHint");
+    // The frame and id of the active window; without the window manager's hint
+    // the input focus tells, and a window manager saying "none" is trusted.
+    void activeWindowRect()
+    {
+        const auto reported = [] {
+            QRect rect(1, 1, 1, 1);
+            int handle = 0;
+            const bool found = Extension::getActiveWindowRect(&rect, &handle);
+            return std::make_tuple(found, rect, qulonglong(handle));
+        };
+        const auto frame = [](QWidget &w) { return std::make_tuple(true, frameOf(w.winId()), qulonglong(w.winId())); };
+        Target frameless("SnaplarkFrameless", Qt::FramelessWindowHint, QRect(137, 91, 320, 200));
+        QVERIFY(frameless.showActive());
+        QCOMPARE(reported(), frame(frameless));
+        Target decorated("SnaplarkDecorated", {}, QRect(137, 91, 320, 200));
+        QVERIFY(decorated.showActive() && frameOf(decorated.winId()).height() > decorated.height());
+        QCOMPARE(reported(), frame(decorated));
 
-    QTest::newRow("decorated") << Qt::WindowFlags() << QByteArray("kept");
-    QTest::newRow("frameless") << Qt::WindowFlags(Qt::FramelessWindowHint) << QByteArray("kept");
-    // without the window manager's hint, the input focus tells
-    QTest::newRow("focus fallback") << Qt::WindowFlags() << QByteArray("removed");
-    // the window manager's own focus holder is not a capture target
-    QTest::newRow("window manager says none") << Qt::WindowFlags() << QByteArray("none");
-}
-
-void TestNativeExtension::activeWindowRect()
-{
-    QFETCH(Qt::WindowFlags, flags);
-    QFETCH(QByteArray, activeHint);
-
-    Target window(QTest::currentDataTag(), flags);
-    window.move(137, 91);
-    QVERIFY(window.showActive());
-    const QRect expected = frameOf(window.winId());
-    QVERIFY(expected.isValid());
-    QVERIFY(flags & Qt::FramelessWindowHint || expected.height() > window.height());
-    if (activeHint == "removed") {
-        x("xprop", {"-root", "-remove", "_NET_ACTIVE_WINDOW"});
-    } else if (activeHint == "none") {
         Display *display = QX11Info::display();
-        const unsigned long none = 0;
-        XChangeProperty(display, QX11Info::appRootWindow(), XInternAtom(display, "_NET_ACTIVE_WINDOW", False),
-                        XA_WINDOW, 32, PropModeReplace, reinterpret_cast<const unsigned char *>(&none), 1);
+        const Atom hint = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+        XDeleteProperty(display, QX11Info::appRootWindow(), hint);
         XSync(display, False);
+        QCOMPARE(reported(), frame(decorated));
+        const unsigned long none = 0;
+        XChangeProperty(display, QX11Info::appRootWindow(), hint, XA_WINDOW, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char *>(&none), 1);
+        XSync(display, False);
+        QCOMPARE(reported(), std::make_tuple(false, QRect(), qulonglong(0)));
     }
 
-    QRect rect(1, 1, 1, 1);
-    int handle = 0;
-    const bool found = Extension::getActiveWindowRect(&rect, &handle);
-    QCOMPARE(found, activeHint != "none");
-    QCOMPARE(rect, found ? expected : QRect());
-    if (found)
-        QCOMPARE(qulonglong(handle), qulonglong(window.winId()));
-}
-
-void TestNativeExtension::withoutDisplayNothingHappens()
-{
-    for (const QByteArray &display : {QByteArray(), QByteArray(":4093")}) {
-        QRect rect(1, 1, 1, 1);
-        int handle = 5;
-        QVERIFY(!onDisplay(display, [&] { return Extension::getActiveWindowRect(&rect, &handle); }));
-        QVERIFY(rect.isNull());
-        QCOMPARE(handle, 0);
-        QVERIFY(!onDisplay(display, [] { return Extension::sendSignal("anything", SNAPLARK_WM_CLOSE, 0, 0); }));
-        QVERIFY(!onDisplay(display, [] { return Extension::sendFocus(100, 100); }));
+    void withoutDisplayNothingHappens()
+    {
+        const int threads = threadCount();
+        const QByteArray ours = qgetenv("DISPLAY");
+        auto restore = qScopeGuard([&] { qputenv("DISPLAY", ours); });
+        for (const QByteArray &display : {QByteArray(), QByteArray(":4093")}) {
+            qputenv("DISPLAY", display);
+            QRect rect(1, 1, 1, 1);
+            int handle = 5;
+            QVERIFY(!Extension::getActiveWindowRect(&rect, &handle));
+            QVERIFY(rect.isNull() && handle == 0);
+            QVERIFY(!Extension::sendSignal("anything", SNAPLARK_WM_CLOSE, 0, 0));
+            QVERIFY(!Extension::sendFocus(100, 100));
+            QVERIFY(!Extension::setHooks(true, kHooked));
+            QCOMPARE(threadCount(), threads);
+        }
     }
-    const int threads = threadCount();
-    QVERIFY(!onDisplay(":4093", [] { return Extension::setHooks(true, kHooked); }));
-    QCOMPARE(threadCount(), threads);
-}
 
-void TestNativeExtension::sendSignalDrivesWindowsByTitle()
-{
-    // a title beyond Latin-1 and the basic plane must match exactly, every
-    // window that carries it
-    const QString title = QStringLiteral("SnaplarkSignalTarget ä ") + QString::fromUcs4(U"\U0001F600");
-    Target window(title);
-    Target twin(title);
-    Target bystander(title + " 2");
-    twin.move(400, 300);
-    bystander.move(600, 100);
-    QVERIFY(bystander.showActive());
-    QVERIFY(twin.showActive());
-    QVERIFY(window.showActive());
-    const auto state = [](const Target &target) { return xprop(target.winId(), "WM_STATE"); };
+    void sendSignalDrivesWindowsByTitle()
+    {
+        // a title beyond Latin-1 and the basic plane matches exactly, every window carrying it
+        const QString title = QStringLiteral("SnaplarkSignalTarget ä ") + QString::fromUcs4(U"\U0001F600");
+        Target window(title);
+        Target twin(title, {}, QRect(400, 300, 320, 200));
+        Target bystander(title + " 2", {}, QRect(600, 100, 320, 200));
+        QVERIFY(bystander.showActive() && twin.showActive() && window.showActive());
+        const auto state = [](const Target &w) { return x("xprop", {"-id", QString::number(w.winId()), "WM_STATE"}); };
+        const auto states = [&](const QString &both) {
+            return state(window).contains("state: " + both) && state(twin).contains("state: " + both)
+                   && state(bystander).contains("state: Normal");
+        };
 
-    QVERIFY(!Extension::sendSignal("SnaplarkNoSuchWindow", SNAPLARK_WM_SYSCOMMAND, SNAPLARK_SC_MINIMIZE, 0));
-    QVERIFY(Extension::sendSignal(title, SNAPLARK_WM_SYSCOMMAND, SNAPLARK_SC_MINIMIZE, 0));
-    QTRY_VERIFY(state(window).contains("window state: Iconic") && state(twin).contains("window state: Iconic"));
-    QVERIFY(state(bystander).contains("window state: Normal"));
+        QVERIFY(!Extension::sendSignal("SnaplarkNoSuchWindow", SNAPLARK_WM_SYSCOMMAND, SNAPLARK_SC_MINIMIZE, 0));
+        QVERIFY(Extension::sendSignal(title, SNAPLARK_WM_SYSCOMMAND, SNAPLARK_SC_MINIMIZE, 0));
+        QTRY_VERIFY(states("Iconic"));
+        QVERIFY(Extension::sendSignal(title, SNAPLARK_WM_SYSCOMMAND, SNAPLARK_SC_RESTORE, 0));
+        QTRY_VERIFY(states("Normal"));
+        QTRY_VERIFY(QVector<qulonglong>({window.winId(), twin.winId()}).contains(xdotoolWindow("getactivewindow")));
 
-    QVERIFY(Extension::sendSignal(title, SNAPLARK_WM_SYSCOMMAND, SNAPLARK_SC_RESTORE, 0));
-    QTRY_VERIFY(state(window).contains("window state: Normal") && state(twin).contains("window state: Normal"));
-    QTRY_VERIFY(activeWindow() == window.winId() || activeWindow() == twin.winId());
+        // messages without an X11 meaning arrive as hook messages
+        QVERIFY(Extension::sendSignal(title, HookMessage::Keystroke, 0x1B, 0xFFFFFFFFu));
+        const QVector<Triple> expected = {{HookMessage::Keystroke, 0x1B, 0xFFFFFFFFu}};
+        QTRY_VERIFY(window.received == expected && twin.received == expected);
 
-    // messages without an X11 meaning arrive as hook messages
-    QVERIFY(Extension::sendSignal(title, HookMessage::Keystroke, 0x1B, 0xFFFFFFFFu));
-    const QVector<QVector<unsigned>> expected = {{HookMessage::Keystroke, 0x1B, 0xFFFFFFFFu}};
-    QTRY_COMPARE(window.received, expected);
-    QTRY_COMPARE(twin.received, expected);
-
-    QVERIFY(Extension::sendSignal(title, SNAPLARK_WM_CLOSE, 0, 0));
-    QTRY_VERIFY(!window.isVisible() && !twin.isVisible());
-    QVERIFY(bystander.isVisible());
-    QVERIFY(bystander.received.isEmpty());
-}
-
-// Every other copy of the caller's executable ends; one that ignores SIGTERM
-// only by the SIGKILL after the grace time.
-void TestNativeExtension::killOldProcesses()
-{
-    QProcess copies[2];
-    copies[0].start(kSleeper, QStringList());
-    copies[1].start(kSleeper, {"stubborn"});
-    for (QProcess &copy : copies) {
-        QVERIFY(copy.waitForReadyRead(5000));
-        QCOMPARE(copy.readAllStandardOutput(), QByteArray("ready\n"));
+        QVERIFY(Extension::sendSignal(title, SNAPLARK_WM_CLOSE, 0, 0));
+        QTRY_VERIFY(!window.isVisible() && !twin.isVisible());
+        QVERIFY(bystander.isVisible() && bystander.received.isEmpty());
     }
-    QProcess caller;
-    QElapsedTimer timer;
-    timer.start();
-    caller.start(kSleeper, {"kill", kLibrary});
-    QVERIFY(caller.waitForFinished(10000));
-    QCOMPARE(caller.readAllStandardOutput(), QByteArray("done\n"));
-    QVERIFY2(timer.elapsed() >= 1900 && timer.elapsed() <= 5000, QByteArray::number(timer.elapsed()));
-    for (QProcess &copy : copies) {
-        QVERIFY(copy.waitForFinished(1000));
-        QCOMPARE(copy.exitStatus(), QProcess::CrashExit);
+
+    // Every other copy of the caller's executable ends; one ignoring SIGTERM by
+    // the SIGKILL after the grace time.
+    void killOldProcesses()
+    {
+        QProcess copies[2];
+        copies[0].start(kSleeper, QStringList());
+        copies[1].start(kSleeper, {"stubborn"});
+        for (QProcess &copy : copies)
+            QVERIFY(copy.waitForReadyRead(5000) && copy.readAllStandardOutput() == "ready\n");
+        QProcess caller;
+        const qint64 started = QDateTime::currentMSecsSinceEpoch();
+        caller.start(kSleeper, {"kill", kLibrary});
+        QVERIFY(caller.waitForFinished(10000) && caller.readAllStandardOutput() == "done\n");
+        const qint64 took = QDateTime::currentMSecsSinceEpoch() - started;
+        QVERIFY2(took >= 1900 && took <= 5000, QByteArray::number(took));
+        for (QProcess &copy : copies)
+            QVERIFY(copy.waitForFinished(1000) && copy.exitStatus() == QProcess::CrashExit);
     }
-}
 
-void TestNativeExtension::sendFocusSkipsClickThrough()
-{
-    Target below("SnaplarkFocusBelow");
-    below.setGeometry(100, 120, 400, 300);
-    Target elsewhere("SnaplarkFocusElsewhere");
-    elsewhere.setGeometry(700, 450, 300, 200);
-    // a frame that lets clicks through its inside, as the recorders' frame does
-    Target ring("SnaplarkRing", Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    ring.setGeometry(below.geometry().adjusted(-20, -20, 20, 20));
-    ring.setMask(QRegion(ring.rect()) - QRegion(ring.rect().adjusted(6, 6, -6, -6)));
-    QVERIFY(below.showActive());
-    ring.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&ring));
-    QVERIFY(elsewhere.showActive());
-    QTRY_COMPARE(focusedWindow(), qulonglong(elsewhere.winId()));
+    void sendFocusSkipsClickThrough()
+    {
+        Target below("SnaplarkFocusBelow", {}, QRect(100, 120, 400, 300));
+        Target elsewhere("SnaplarkFocusElsewhere", {}, QRect(700, 450, 300, 200));
+        // a frame letting clicks through its inside, as the recorders' frame does
+        Target ring("SnaplarkRing", Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint,
+                    below.geometry().adjusted(-20, -20, 20, 20));
+        ring.setMask(QRegion(ring.rect()) - QRegion(ring.rect().adjusted(6, 6, -6, -6)));
+        QVERIFY(below.showActive() && ring.showActive(false) && elsewhere.showActive());
+        QTRY_COMPARE(xdotoolWindow("getwindowfocus"), qulonglong(elsewhere.winId()));
 
-    const QPoint centre = below.geometry().center();
-    QVERIFY(Extension::sendFocus(centre.x(), centre.y()));
-    QTRY_COMPARE(focusedWindow(), qulonglong(below.winId()));
-    QVERIFY(Extension::sendFocus(ring.geometry().left() + 2, centre.y()));
-    QTRY_COMPARE(focusedWindow(), qulonglong(ring.winId()));
+        const QPoint centre = below.geometry().center();
+        QVERIFY(Extension::sendFocus(centre.x(), centre.y()));
+        QTRY_COMPARE(xdotoolWindow("getwindowfocus"), qulonglong(below.winId()));
+        QVERIFY(Extension::sendFocus(ring.geometry().left() + 2, centre.y()));
+        QTRY_COMPARE(xdotoolWindow("getwindowfocus"), qulonglong(ring.winId()));
+        // the bare desktop and points off the screen have nobody to focus
+        QVERIFY(!Extension::sendFocus(1270, 10));
+        QVERIFY(!Extension::sendFocus(-50, 5000));
+        QCOMPARE(xdotoolWindow("getwindowfocus"), qulonglong(ring.winId()));
+    }
 
-    // the bare desktop and points off the screen have nobody to focus
-    QVERIFY(!Extension::sendFocus(1270, 10));
-    QVERIFY(!Extension::sendFocus(-50, 5000));
-    QCOMPARE(focusedWindow(), qulonglong(ring.winId()));
-}
+    void jumpMenuEntry()
+    {
+        QTemporaryDir dir;
+        // characters that mean something to the entry's quoting
+        const QString appDir = dir.filePath(R"(app $HOME "q" `x` \ end)");
+        const QString launched = dir.filePath("launched");
+        QFile program(appDir + "/snaplark");
+        QVERIFY(dir.isValid() && QDir().mkpath(appDir) && program.open(QIODevice::WriteOnly));
+        program.write("#!/bin/sh\nprintf '%s' \"$0\" > '" + QFile::encodeName(launched) + "'\n");
+        program.close();
+        QVERIFY(program.setPermissions(program.permissions() | QFileDevice::ExeOwner));
+        const QString entry = qEnvironmentVariable("XDG_DATA_HOME") + "/applications/snaplark.desktop";
+        QFile::remove(entry);
 
-void TestNativeExtension::jumpMenuEntry()
-{
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    // characters that mean something to the entry's quoting
-    const QString appDir = dir.filePath(R"(app $HOME "q" `x` \ end)");
-    QVERIFY(QDir().mkpath(appDir));
-    const QString launched = dir.filePath("launched");
-    QFile program(appDir + "/snaplark");
-    QVERIFY(program.open(QIODevice::WriteOnly));
-    program.write("#!/bin/sh\nprintf '%s' \"$0\" > '" + QFile::encodeName(launched) + "'\n");
-    program.close();
-    QVERIFY(program.setPermissions(program.permissions() | QFileDevice::ExeOwner));
-    const QString entry = qEnvironmentVariable("XDG_DATA_HOME") + "/applications/snaplark.desktop";
-    QFile::remove(entry);
-    // the file's inode and modification time
-    const auto identity = [&] {
-        struct stat status {};
-        ::stat(QFile::encodeName(entry).constData(), &status);
-        return qMakePair(quint64(status.st_ino), qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec);
-    };
+        // a percent sign would be a field code unless doubled
+        const QString captures = "file:///home/me/Documents/100% Snaplark Captures";
+        QVERIFY(Extension::createJumpMenu(appDir, captures));
+        QVERIFY(readText(entry).contains("\n[Desktop Action OpenCaptures]\n"));
+        QVERIFY(readText(entry).contains("\nExec=xdg-open \"file:///home/me/Documents/100%% Snaplark Captures\"\n"));
+        // unchanged: the file is left alone (an old stamp stays)
+        QVERIFY(!Desktop::tool("touch", {"-d", "2001-02-03 04:05:06", entry}).isNull());
+        const QDateTime stamp = QFileInfo(entry).lastModified();
+        QVERIFY(Extension::createJumpMenu(appDir, captures));
+        QCOMPARE(QFileInfo(entry).lastModified(), stamp);
 
-    // a percent sign would be a field code unless doubled
-    const QString captures = "file:///home/me/Documents/100% Snaplark Captures";
-    QVERIFY(Extension::createJumpMenu(appDir, captures));
-    QVERIFY(readText(entry).contains("\n[Desktop Action OpenCaptures]\n"));
-    QVERIFY(readText(entry).contains("\nExec=xdg-open \"file:///home/me/Documents/100%% Snaplark Captures\"\n"));
-    const auto written = identity();
-    QVERIFY(written.first != 0);
-    // unchanged: the file is left alone
-    QVERIFY(Extension::createJumpMenu(appDir, captures));
-    QVERIFY(identity() == written);
+        // a desktop reads the program back exactly
+        x("gio", {"launch", entry});
+        QTRY_COMPARE(readText(launched), appDir + "/snaplark");
+        // changed: written anew
+        QVERIFY(Extension::createJumpMenu(appDir, "file:///home/me/Other Captures"));
+        QVERIFY(readText(entry).contains("\nExec=xdg-open \"file:///home/me/Other Captures\"\n"));
+    }
 
-    // a desktop reads the program back exactly
-    x("gio", {"launch", entry});
-    QTRY_COMPARE(readText(launched), appDir + "/snaplark");
-    // changed: written anew
-    QVERIFY(Extension::createJumpMenu(appDir, "file:///home/me/Other Captures"));
-    QVERIFY(readText(entry).contains("\nExec=xdg-open \"file:///home/me/Other Captures\"\n"));
-}
+    // Keys and wheel turns made by xdotool reach the window with the hooked title.
+    void hooks()
+    {
+        Target first(kHooked, {}, QRect(900, 500, 320, 200));
+        QVERIFY(first.showActive(false));
+        const int threads = threadCount();
+        QVERIFY(Extension::setHooks(true, kHooked));
+        QCOMPARE(threadCount(), threads + 1);
 
-void TestNativeExtension::hookedKeysArriveAsVirtualKeys_data()
-{
-    QTest::addColumn<QString>("keys");
-    QTest::addColumn<QVector<Triple>>("expected");
+        // the key's code whatever the modifiers make of it; modifiers and
+        // unmapped keys alone say nothing
+        QVERIFY(xdotool(QString("key --delay 5 a shift+q 0 9 Caps_Lock Caps_Lock F1 F12 Left Up Right Down KP_Up Menu "
+                                "Escape Return Tab space Home End Prior Next Insert Delete BackSpace")
+                            .split(' ')));
+        QTRY_COMPARE(first.received, keys({0x41, 0x51, 0x30, 0x39, 0x70, 0x7B, 0x25, 0x26, 0x27, 0x28, 0x26, 0x1B, 0x0D,
+                                           0x09, 0x20, 0x24, 0x23, 0x21, 0x22, 0x2D, 0x2E, 0x08}));
 
-    // the key's code, whatever the modifiers make of it; modifiers and
-    // unmapped keys alone say nothing
-    QTest::newRow("letters, digits, function keys, arrows")
-        << "a shift+q 0 9 Caps_Lock Caps_Lock F1 F12 Left Up Right Down KP_Up Menu"
-        << QVector<Triple>{key(0x41), key(0x51), key(0x30), key(0x39), key(0x70), key(0x7B),
-                           key(0x25), key(0x26), key(0x27), key(0x28), key(0x26)};
-    QTest::newRow("control and navigation keys")
-        << "Escape Return Tab space Home End Prior Next Insert Delete BackSpace"
-        << QVector<Triple>{key(0x1B), key(0x0D), key(0x09), key(0x20), key(0x24), key(0x23),
-                           key(0x21), key(0x22), key(0x2D), key(0x2E), key(0x08)};
-}
+        // over the window, as a user scrolls what is under the capture frame: a
+        // key comes at once, the wheel turns after settling
+        first.received.clear();
+        first.arrivals.clear();
+        const QPoint over = first.geometry().center();
+        QVERIFY(xdotool({"mousemove", QString::number(over.x()), QString::number(over.y()), "key", "a", "click", "4",
+                         "click", "5"}));
+        const unsigned mouse = HookMessage::Mouse, wheel = HookMessage::MouseWheel;
+        QTRY_COMPARE(first.received, (keys({0x41}) + QVector<Triple>{{mouse, wheel, HookMessage::WheelUp},
+                                                                      {mouse, wheel, HookMessage::WheelDown}}));
+        const qint64 gap = first.arrivals[1] - first.arrivals[0];
+        QVERIFY2(gap >= 50, QByteArray::number(gap));
 
-void TestNativeExtension::hookedKeysArriveAsVirtualKeys()
-{
-    QFETCH(QString, keys);
-    QFETCH(QVector<Triple>, expected);
-    Target *window = hooked();
-    QVERIFY(window);
-    // a marker key after the keys tells when everything has come
-    QVERIFY(xdotool(QStringList{"key", "--delay", "5"} + keys.split(' ') + QStringList{"x"}));
-    QTRY_VERIFY(!window->received.isEmpty() && window->received.last() == key(0x58));
-    window->received.removeLast();
-    QCOMPARE(window->received, expected);
-}
+        // on for a window that does not exist yet replaces the title
+        first.received.clear();
+        const QString later = QStringLiteral("SnaplarkLaterWindow ü");
+        QVERIFY(Extension::setHooks(true, later));
+        QCOMPARE(threadCount(), threads + 1);
+        Target window(later, {}, QRect(500, 300, 320, 200));
+        QVERIFY(window.showActive(false));
+        QVERIFY(xdotool({"key", "b"}));
+        QTRY_COMPARE(window.received, keys({0x42}));
 
-void TestNativeExtension::hookedWheelTurnsArriveAfterSettling()
-{
-    Target *window = hooked();
-    QVERIFY(window);
-    // over the window, as a user scrolls what is under the capture frame
-    const QPoint over = window->geometry().center();
-    QVERIFY(xdotool({"mousemove", QString::number(over.x()), QString::number(over.y()), "click", "4", "click", "5"}));
-    QTRY_COMPARE(window->received, (QVector<Triple>{kWheelUp, kWheelDown}));
-
-    // a key typed together with a wheel turn comes at once, the turn later
-    window->received.clear();
-    window->arrivals.clear();
-    QVERIFY(xdotool({"key", "a", "click", "5"}));
-    QTRY_COMPARE(window->received, (QVector<Triple>{key(0x41), kWheelDown}));
-    const qint64 gap = window->arrivals[1] - window->arrivals[0];
-    QVERIFY2(gap >= 50, QByteArray::number(gap));
-}
-
-void TestNativeExtension::hooksFollowTheTitleAndStopWhenOff()
-{
-    Target *first = hooked();
-    QVERIFY(first);
-    // switched on for a window that does not exist yet, replacing the title
-    const QString later = QStringLiteral("SnaplarkLaterWindow ü");
-    QVERIFY(Extension::setHooks(true, later));
-    QCOMPARE(threadCount(), m_threadsBefore + 1);
-    Target window(later);
-    window.move(500, 300);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(xdotool({"key", "b"}));
-    QTRY_COMPARE(window.received, QVector<Triple>{key(0x42)});
-
-    // off: no thread, and nothing typed meanwhile arrives; switching off
-    // twice is harmless
-    QVERIFY(Extension::setHooks(false, kHooked));
-    QCOMPARE(threadCount(), m_threadsBefore);
-    QVERIFY(Extension::setHooks(false, kHooked));
-    QVERIFY(xdotool({"key", "d", "click", "4"}));
-
-    // on again for the first title: "e" is the first thing it hears
-    QVERIFY(Extension::setHooks(true, kHooked));
-    QCOMPARE(threadCount(), m_threadsBefore + 1);
-    QVERIFY(xdotool({"key", "e"}));
-    QTRY_COMPARE(first->received, QVector<Triple>{key(0x45)});
-    QCOMPARE(window.received.size(), 1);
-    QVERIFY(!Extension::setHooks(true, QString()));
-}
+        // off (twice is harmless): no thread, and nothing typed meanwhile arrives
+        QVERIFY(Extension::setHooks(false, kHooked));
+        QCOMPARE(threadCount(), threads);
+        QVERIFY(Extension::setHooks(false, kHooked));
+        QVERIFY(xdotool({"key", "d", "click", "4"}));
+        // on again for the first title: "e" is the first thing it hears
+        QVERIFY(Extension::setHooks(true, kHooked));
+        QCOMPARE(threadCount(), threads + 1);
+        QVERIFY(xdotool({"key", "e"}));
+        QTRY_COMPARE(first.received, keys({0x45}));
+        QCOMPARE(window.received.size(), 1);
+        QVERIFY(!Extension::setHooks(true, QString()));
+    }
+};
 
 QTEST_MAIN(TestNativeExtension)
 #include "tst_nativeextension.moc"

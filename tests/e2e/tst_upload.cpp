@@ -13,207 +13,148 @@
 #include <QSettings>
 #include <QtTest>
 
-#include <memory>
-
 using Reply = TestService::Reply;
-
-namespace {
-
-// The middles of the buttons of the skinned boxes.
-const QPoint kUpperButton = QPoint(310, 33) + QPoint(55, 20); // Retry, Login
-const QPoint kLowerButton = QPoint(310, 85) + QPoint(55, 20); // Save, Cancel
-
-} // namespace
 
 class TestUpload : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-
-    void videoWhileLoggedInIsPostedAndOpened();
-    void refusedLoginEndsWithoutSending();
-    void failureThenSaveShowsTheFile();
-    void escapeDuringProgressCancelsAfterAsking();
-
-private:
-    QString makeFile(const QString &name, qint64 size);
-    bool start(const QString &path);
-    QString openedRecord() const;
-    QPoint clickPoint(qulonglong window, const QPoint &inWindow) const;
-
-    QString m_scratch;
-    QString m_record;
+    QString m_scratch, m_record; // m_record: what the stand-in xdg-open was asked to open
     std::unique_ptr<ProgramCopy> m_copy;
     std::unique_ptr<TestService> m_service;
     std::unique_ptr<ProgramRun> m_run;
     QProcessEnvironment m_environment;
-    int m_runs = 0;
+
+    QString makeFile(const QString &name, int size)
+    {
+        QFile file(m_scratch + QLatin1Char('/') + name);
+        return file.open(QIODevice::WriteOnly) && file.write(QByteArray(size, '\x5a')) == size ? file.fileName() : QString();
+    }
+    bool start(const QString &path)
+    {
+        const QString log = m_scratch + QStringLiteral("/%1.log").arg(QLatin1String(QTest::currentTestFunction()));
+        m_run = std::make_unique<ProgramRun>(m_copy->program(), log, m_environment);
+        return m_run->start({path});
+    }
+    QString openedRecord() const
+    {
+        QFile file(m_record);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(QDBusConnection::sessionBus().isConnected(), "needs the private session bus of with-display");
+        m_scratch = testScratchDir(QStringLiteral("upload"));
+        QVERIFY(QDir().mkpath(m_scratch + QStringLiteral("/bin")));
+        m_copy = std::make_unique<ProgramCopy>(m_scratch + QStringLiteral("/bin"));
+        QVERIFY(m_copy->isValid());
+
+        // The desktop's default handler, first on the path.
+        m_record = m_scratch + QStringLiteral("/opened.txt");
+        const QString standins = m_scratch + QStringLiteral("/standin");
+        QVERIFY(QDir().mkpath(standins));
+        QFile opener(standins + QStringLiteral("/xdg-open"));
+        QVERIFY(opener.open(QIODevice::WriteOnly));
+        opener.write("#!/bin/sh\nprintf '%s\\n' \"$@\" >> '" + QFile::encodeName(m_record) + "'\n");
+        QVERIFY(opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        m_environment = QProcessEnvironment::systemEnvironment();
+        m_environment.insert(QStringLiteral("PATH"), standins + QLatin1Char(':') + m_environment.value(QStringLiteral("PATH")));
+    }
+    void init()
+    {
+        QSettings(QStringLiteral("Snaplark"), QStringLiteral("Snaplark")).clear();
+        Settings::setAuthId(QStringLiteral("e2e-token"));
+        QFile::remove(m_record);
+        m_service = std::make_unique<TestService>();
+        m_environment.insert(QStringLiteral("SNAPLARK_SERVICE_URL"), QString::fromLatin1(m_service->serviceUrl()));
+    }
+    void cleanup()
+    {
+        m_run.reset();
+        // a clipboard keeper left behind by a run
+        QVERIFY(m_copy->killAll());
+        m_service.reset();
+    }
+
+    void videoWhileLoggedInIsPostedAndOpened()
+    {
+        Settings::setSaveLocal(false);
+        const QString path = makeFile(QStringLiteral("clip.mp4"), 300000);
+        m_service->enqueue(Reply::fileName("v1.mp4#watch"));
+
+        QVERIFY(start(path));
+        QVERIFY2(m_run->waitForFinished(20000), qPrintable(m_run->log()));
+        QCOMPARE(m_run->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(m_run->exitCode(), 0);
+        QCOMPARE(m_service->requestCount(), 1);
+        const TestService::Request request = m_service->requests().first();
+        QCOMPARE(request.target, QByteArray("/api/upload"));
+        QCOMPARE(request.header("Cookie"), QByteArray("snaplark-auth-id=e2e-token"));
+        QVERIFY(request.body().contains("Content-Disposition: form-data; name=\"file\"; filename=\"clip.mp4\"\r\n"
+                                        "Content-Type: video/mp4\r\n\r\n"));
+        QVERIFY(request.bodySize > 300000);
+
+        // the user's file stays; the page opens with its fragment, and its
+        // address outlives the run on the clipboard
+        QCOMPARE(QFileInfo(path).size(), qint64(300000));
+        const QString page = m_service->baseUrl().toString() + QStringLiteral("v1.mp4");
+        QVERIFY(waitUntil([&] { return !openedRecord().isEmpty(); }, 5000));
+        QCOMPARE(openedRecord(), page + QStringLiteral("#watch\n"));
+        QCOMPARE(QString::fromUtf8(Desktop::clipboard()), page);
+    }
+
+    void failureThenSaveShowsTheFile()
+    {
+        FakeFileManagerService fileManager;
+        QVERIFY(fileManager.registered());
+        m_service->setFallback(Reply::httpError(500));
+        const QString path = makeFile(QStringLiteral("shot.png"), 20000);
+
+        QVERIFY(start(path));
+        const qulonglong box = Desktop::waitForWindowNamed(QStringLiteral("Snaplark Upload Exception"));
+        QVERIFY2(box, qPrintable(m_run->log()));
+        // the middle of the Save button
+        QVERIFY(Desktop::click(Desktop::windowGeometry(box).topLeft() + QPoint(365, 105)));
+        QVERIFY2(m_run->waitForFinished(10000), qPrintable(m_run->log()));
+        QCOMPARE(m_run->exitCode(), 0);
+        QCOMPARE(fileManager.receivedUris(), QStringList{QUrl::fromLocalFile(path).toString()});
+        QCOMPARE(QFileInfo(path).size(), qint64(20000));
+        QVERIFY(openedRecord().isEmpty());
+    }
+
+    void escapeDuringProgressCancelsAfterAsking()
+    {
+        const QString question = QStringLiteral("Snaplark 1.24");
+        m_service->enqueue(Reply::fileName("never.png").slow(64 * 1024));
+        const QString path = makeFile(QStringLiteral("slow.png"), 8 * 1024 * 1024);
+
+        QVERIFY(start(path));
+        const qulonglong progress = Desktop::waitForWindowNamed(QStringLiteral("Snaplark Uploading Progress"));
+        QVERIFY2(progress, qPrintable(m_run->log()));
+        QCOMPARE(Desktop::windowGeometry(progress).size(), QSize(360, 150));
+
+        // No: the upload goes on
+        QVERIFY(Desktop::keyInto(progress, QStringLiteral("Escape")));
+        qulonglong box = Desktop::waitForWindowNamed(question);
+        QVERIFY2(box, qPrintable(m_run->log()));
+        QVERIFY(Desktop::keyInto(box, QStringLiteral("Escape")));
+        QVERIFY(waitUntil([&] { return Desktop::windowsNamed(question).isEmpty(); }, 5000));
+        QVERIFY(!m_run->waitForFinished(500));
+
+        // Yes (the default): the run ends, the file stays
+        QVERIFY(Desktop::keyInto(progress, QStringLiteral("Escape")));
+        box = Desktop::waitForWindowNamed(question);
+        QVERIFY(box);
+        QVERIFY(Desktop::keyInto(box, QStringLiteral("Return")));
+        QVERIFY2(m_run->waitForFinished(10000), qPrintable(m_run->log()));
+        QCOMPARE(m_run->exitCode(), 0);
+        QCOMPARE(QFileInfo(path).size(), qint64(8 * 1024 * 1024));
+        QVERIFY(openedRecord().isEmpty());
+        QCOMPARE(m_service->completeCount(), 0);
+    }
 };
-
-void TestUpload::initTestCase()
-{
-    QVERIFY2(QDBusConnection::sessionBus().isConnected(), "needs the private session bus of with-display");
-    m_scratch = testScratchDir(QStringLiteral("upload"));
-    QVERIFY(QDir().mkpath(m_scratch + QStringLiteral("/bin")));
-    m_copy = std::make_unique<ProgramCopy>(m_scratch + QStringLiteral("/bin"));
-    QVERIFY(m_copy->isValid());
-
-    // The desktop's default handler, first on the path: records what it is
-    // asked to open.
-    m_record = m_scratch + QStringLiteral("/opened.txt");
-    const QString standins = m_scratch + QStringLiteral("/standin");
-    QVERIFY(QDir().mkpath(standins));
-    QFile opener(standins + QStringLiteral("/xdg-open"));
-    QVERIFY(opener.open(QIODevice::WriteOnly));
-    opener.write("#!/bin/sh\nprintf '%s\\n' \"$@\" >> '" + QFile::encodeName(m_record) + "'\n");
-    opener.close();
-    QVERIFY(opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    m_environment = QProcessEnvironment::systemEnvironment();
-    m_environment.insert(QStringLiteral("PATH"), standins + QLatin1Char(':') + m_environment.value(QStringLiteral("PATH")));
-}
-
-void TestUpload::init()
-{
-    QSettings(QStringLiteral("Snaplark"), QStringLiteral("Snaplark")).clear();
-    Settings::setAuthId(QStringLiteral("e2e-token"));
-    QFile::remove(m_record);
-    m_service = std::make_unique<TestService>();
-    m_environment.insert(QStringLiteral("SNAPLARK_SERVICE_URL"), QString::fromLatin1(m_service->serviceUrl()));
-}
-
-void TestUpload::cleanup()
-{
-    m_run.reset();
-    // a clipboard keeper left behind by a run
-    QVERIFY(m_copy->killAll());
-    m_service.reset();
-}
-
-QString TestUpload::makeFile(const QString &name, qint64 size)
-{
-    const QString path = m_scratch + QLatin1Char('/') + name;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QString();
-    QByteArray block(64 * 1024, '\0');
-    for (int i = 0; i < block.size(); ++i)
-        block[i] = char(i * 7);
-    for (qint64 left = size; left > 0; left -= block.size())
-        file.write(block.constData(), qMin<qint64>(left, block.size()));
-    return path;
-}
-
-bool TestUpload::start(const QString &path)
-{
-    const QString log = m_scratch + QStringLiteral("/run%1.log").arg(++m_runs);
-    m_run = std::make_unique<ProgramRun>(m_copy->program(), log, m_environment);
-    return m_run->start({path});
-}
-
-QString TestUpload::openedRecord() const
-{
-    QFile file(m_record);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-QPoint TestUpload::clickPoint(qulonglong window, const QPoint &inWindow) const
-{
-    return Desktop::windowGeometry(window).topLeft() + inWindow;
-}
-
-void TestUpload::videoWhileLoggedInIsPostedAndOpened()
-{
-    Settings::setSaveLocal(false);
-    const QString path = makeFile(QStringLiteral("clip.mp4"), 300000);
-    m_service->enqueue(Reply::fileName("v1.mp4#watch"));
-
-    QVERIFY(start(path));
-    QVERIFY2(m_run->waitForFinished(20000), qPrintable(m_run->log()));
-    QCOMPARE(m_run->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(m_run->exitCode(), 0);
-
-    QCOMPARE(m_service->requestCount(), 1);
-    const TestService::Request request = m_service->requests().first();
-    QCOMPARE(request.target, QByteArray("/api/upload"));
-    QCOMPARE(request.header("Cookie"), QByteArray("snaplark-auth-id=e2e-token"));
-    QVERIFY(request.body().contains("Content-Disposition: form-data; name=\"file\"; filename=\"clip.mp4\"\r\n"
-                                    "Content-Type: video/mp4\r\n\r\n"));
-    QVERIFY(request.bodySize > 300000);
-
-    // the user's file stays as it was; the page opens with its fragment and
-    // its address outlives the run on the clipboard
-    QCOMPARE(QFileInfo(path).size(), qint64(300000));
-    const QString page = m_service->baseUrl().toString() + QStringLiteral("v1.mp4");
-    QVERIFY(waitUntil([&] { return !openedRecord().isEmpty(); }, 5000));
-    QCOMPARE(openedRecord(), page + QStringLiteral("#watch\n"));
-    QCOMPARE(QString::fromUtf8(Desktop::clipboard()), page);
-}
-
-void TestUpload::refusedLoginEndsWithoutSending()
-{
-    Settings::setAuthId(QString());
-    QVERIFY(start(makeFile(QStringLiteral("notes.txt"), 5000)));
-    const qulonglong box = Desktop::waitForWindowNamed(QStringLiteral("Snaplark Login Exception"));
-    QVERIFY2(box, qPrintable(m_run->log()));
-    QVERIFY(Desktop::click(clickPoint(box, kLowerButton)));
-    QVERIFY2(m_run->waitForFinished(10000), qPrintable(m_run->log()));
-    QCOMPARE(m_run->exitCode(), 0);
-    QCOMPARE(m_service->requestCount(), 0);
-    QVERIFY(openedRecord().isEmpty());
-}
-
-void TestUpload::failureThenSaveShowsTheFile()
-{
-    FakeFileManagerService fileManager;
-    QVERIFY(fileManager.registered());
-    m_service->setFallback(Reply::httpError(500));
-    const QString path = makeFile(QStringLiteral("shot.png"), 20000);
-
-    QVERIFY(start(path));
-    const qulonglong box = Desktop::waitForWindowNamed(QStringLiteral("Snaplark Upload Exception"));
-    QVERIFY2(box, qPrintable(m_run->log()));
-    QVERIFY(Desktop::click(clickPoint(box, kLowerButton)));
-    QVERIFY2(m_run->waitForFinished(10000), qPrintable(m_run->log()));
-    QCOMPARE(m_run->exitCode(), 0);
-    QCOMPARE(fileManager.receivedUris(), QStringList{QUrl::fromLocalFile(path).toString()});
-    QCOMPARE(QFileInfo(path).size(), qint64(20000));
-    QVERIFY(openedRecord().isEmpty());
-}
-
-void TestUpload::escapeDuringProgressCancelsAfterAsking()
-{
-    const QString question = QStringLiteral("Snaplark 1.24");
-    m_service->enqueue(Reply::fileName("never.png").slow(64 * 1024));
-    const QString path = makeFile(QStringLiteral("slow.png"), 8 * 1024 * 1024);
-
-    QVERIFY(start(path));
-    const qulonglong progress = Desktop::waitForWindowNamed(QStringLiteral("Snaplark Uploading Progress"));
-    QVERIFY2(progress, qPrintable(m_run->log()));
-    QCOMPARE(Desktop::windowGeometry(progress).size(), QSize(360, 150));
-
-    // No: the upload goes on
-    QVERIFY(Desktop::keyInto(progress, QStringLiteral("Escape")));
-    qulonglong box = Desktop::waitForWindowNamed(question);
-    QVERIFY2(box, qPrintable(m_run->log()));
-    QVERIFY(Desktop::keyInto(box, QStringLiteral("Escape")));
-    QVERIFY(waitUntil([&] { return Desktop::windowsNamed(question).isEmpty(); }, 5000));
-    QVERIFY(!m_run->waitForFinished(500));
-
-    // Yes (the default): the run ends, the file stays
-    QVERIFY(Desktop::keyInto(progress, QStringLiteral("Escape")));
-    box = Desktop::waitForWindowNamed(question);
-    QVERIFY(box);
-    QVERIFY(Desktop::keyInto(box, QStringLiteral("Return")));
-    QVERIFY2(m_run->waitForFinished(10000), qPrintable(m_run->log()));
-    QCOMPARE(m_run->exitCode(), 0);
-    QCOMPARE(QFileInfo(path).size(), qint64(8 * 1024 * 1024));
-    QVERIFY(openedRecord().isEmpty());
-    QCOMPARE(m_service->completeCount(), 0);
-}
 
 QTEST_MAIN(TestUpload)
 #include "tst_upload.moc"

@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QWidget>
 #include <QX11Info>
 
 namespace Desktop {
@@ -190,6 +191,13 @@ QImage grabScreen()
 QImage rgb(const QImage &image)
 {
     return image.convertToFormat(QImage::Format_RGB32);
+}
+
+bool showsFullRepaint(QWidget *widget, int timeoutMs)
+{
+    const QImage full = rgb(widget->grab().toImage());
+    const QRect area(widget->mapToGlobal(QPoint(0, 0)), widget->size());
+    return waitUntil([&] { return grabScreen().copy(area) == full; }, timeoutMs);
 }
 
 QString capturesFolder()

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+class QWidget;
+
 // Drives the X display as a user would, through the X tools (xdotool, xclip,
 // xprop).  Every call lets the test's own event loop run while it waits, so
 // windows and clipboard content of the test process stay served.
@@ -49,6 +51,10 @@ QRect screenRect();
 QImage grabScreen();
 // An image in the form the grabs compare in.
 QImage rgb(const QImage &image);
+// Whether the screen shows the widget as a full repaint of it would (soon, the
+// server may still be drawing): a widget that repaints only what changed must
+// leave no stale pixels.
+bool showsFullRepaint(QWidget *widget, int timeoutMs = 3000);
 
 // The captures folder of the test's throw-away HOME.
 QString capturesFolder();

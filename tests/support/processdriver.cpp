@@ -13,6 +13,30 @@ bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
     return QTest::qWaitFor(condition, timeoutMs);
 }
 
+namespace {
+
+// Still running: exists and is not a zombie.
+bool alive(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    // "pid (name) state ...": the name may itself hold blanks and brackets
+    const QByteArray line = stat.readAll();
+    const int close = line.lastIndexOf(')');
+    return close > 0 && line.mid(close + 2, 1) != "Z";
+}
+
+// Sends SIGKILL to each process and waits until none of them is alive.
+bool killAndWait(const QList<qint64> &pids, int timeoutMs = 5000)
+{
+    for (qint64 pid : pids)
+        ::kill(pid_t(pid), SIGKILL);
+    return waitUntil([&] { return std::none_of(pids.begin(), pids.end(), alive); }, timeoutMs);
+}
+
+} // namespace
+
 namespace ProcessTable {
 
 QStringList commandLine(qint64 pid)
@@ -27,24 +51,6 @@ QStringList commandLine(qint64 pid)
     for (const QByteArray &argument : bytes.split('\0'))
         arguments.append(QFile::decodeName(argument));
     return arguments;
-}
-
-bool alive(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return false;
-    // "pid (name) state ...": the name may itself hold blanks and brackets
-    const QByteArray line = stat.readAll();
-    const int close = line.lastIndexOf(')');
-    return close > 0 && line.mid(close + 2, 1) != "Z";
-}
-
-bool killAndWait(const QList<qint64> &pids, int timeoutMs)
-{
-    for (qint64 pid : pids)
-        ::kill(pid_t(pid), SIGKILL);
-    return waitUntil([&] { return std::none_of(pids.begin(), pids.end(), alive); }, timeoutMs);
 }
 
 } // namespace ProcessTable
@@ -79,7 +85,7 @@ QList<qint64> ProgramCopy::running() const
         const QString executable = QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(entry));
         const qint64 pid = entry.toLongLong();
         if (!m_folder.isEmpty() && !executable.isEmpty() && QFileInfo(executable).absolutePath() == m_folder
-            && pid != QCoreApplication::applicationPid() && ProcessTable::alive(pid))
+            && pid != QCoreApplication::applicationPid() && alive(pid))
             pids.append(pid);
     }
     return pids;
@@ -87,7 +93,7 @@ QList<qint64> ProgramCopy::running() const
 
 bool ProgramCopy::killAll()
 {
-    return ProcessTable::killAndWait(running());
+    return killAndWait(running());
 }
 
 ProgramRun::ProgramRun(const QString &program, const QString &logFile, const QProcessEnvironment &environment)

@@ -14,16 +14,9 @@
 // child processes are served) until the condition holds; false on timeout.
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs);
 
-// What /proc tells about other processes.
 namespace ProcessTable {
-
-// The argument vector the process was started with (program first).
+// The argument vector another process was started with (program first), from /proc.
 QStringList commandLine(qint64 pid);
-// Still running: exists and is not a zombie.
-bool alive(qint64 pid);
-// Sends SIGKILL to each process and waits until none of them is alive.
-bool killAndWait(const QList<qint64> &pids, int timeoutMs = 5000);
-
 } // namespace ProcessTable
 
 // A private copy of the program's folder (the program, its libraries and the

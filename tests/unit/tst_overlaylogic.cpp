@@ -4,11 +4,7 @@
 #include <QPixmap>
 #include <QtTest>
 
-using namespace OverlayLogic;
-
-// A 1280 x 800 primary screen with the tool frame's design size.
-static const QRect kPrimary(0, 0, 1280, 800);
-static const QSize kFrame(253, 390);
+static const QSize kFrame(253, 390); // the tool frame's design size
 
 class TestOverlayLogic : public QObject
 {
@@ -32,82 +28,49 @@ private slots:
         QFETCH(QPoint, release);
         QFETCH(QRect, selection);
         QFETCH(bool, click);
-        QCOMPARE(selectionRect(press, release), selection);
-        QCOMPARE(isClick(selectionRect(press, release)), click);
+        QCOMPARE(OverlayLogic::selectionRect(press, release), selection);
+        QCOMPARE(OverlayLogic::isClick(selection), click);
     }
 
-    void hintText_data()
-    {
-        QTest::addColumn<QPoint>("press");
-        QTest::addColumn<QPoint>("cursor");
-        QTest::addColumn<bool>("dragging");
-        QTest::addColumn<QString>("hint");
-        QTest::newRow("not dragging") << QPoint(1, 2) << QPoint(640, 400) << false << "X:640, Y:400 | #12AB3F";
-        // The area is measured to the pixel left of and above the cursor: one
-        // smaller than the selection when dragging right or down ...
-        QTest::newRow("dragging right and down") << QPoint(10, 20) << QPoint(110, 70) << true
-                                                 << "X:110, Y:70 | Area:99x49 | #12AB3F";
-        // ... and one larger when dragging left or up.
-        QTest::newRow("dragging left and up") << QPoint(110, 70) << QPoint(10, 20) << true
-                                              << "X:10, Y:20 | Area:101x51 | #12AB3F";
-    }
+    // The hint over an 8 x 6 grab names the pixel left of and above the cursor and measures the
+    // area to it: one smaller than the selection dragging right or down, one larger left or up.
     void hintText()
     {
-        QFETCH(QPoint, press);
-        QFETCH(QPoint, cursor);
-        QFETCH(bool, dragging);
-        QFETCH(QString, hint);
-        QCOMPARE(OverlayLogic::hintText(cursor, press, dragging, QStringLiteral("#12AB3F")), hint);
-    }
-
-    void colorText_data()
-    {
-        QTest::addColumn<QPoint>("cursor");
-        QTest::addColumn<QString>("color");
-        // The hint names the pixel left of and above the cursor.
-        QTest::newRow("origin") << QPoint(0, 0) << "#000000";
-        QTest::newRow("first pixel, upper case") << QPoint(1, 1) << "#ABCDEF";
-        QTest::newRow("last pixel") << QPoint(8, 6) << "#FE0102";
-        QTest::newRow("beyond the right edge") << QPoint(9, 3) << "#000000";
-    }
-    void colorText()
-    {
-        QFETCH(QPoint, cursor);
-        QFETCH(QString, color);
         QImage picture(8, 6, QImage::Format_RGB32);
-        picture.fill(QColor(0x55, 0x66, 0x77));
+        picture.fill(Qt::gray);
         picture.setPixel(0, 0, qRgb(0xab, 0xcd, 0xef));
-        picture.setPixel(3, 2, qRgb(0x0a, 0x0b, 0x0c));
         picture.setPixel(7, 5, qRgb(0xfe, 0x01, 0x02));
-        QCOMPARE(OverlayLogic::colorText(QPixmap::fromImage(picture), cursor), color);
+        const auto hint = [&picture](const QPoint &press, const QPoint &cursor, bool dragging) {
+            return OverlayLogic::hintText(cursor, press, dragging, OverlayLogic::colorText(QPixmap::fromImage(picture), cursor));
+        };
+        QCOMPARE(hint({}, {0, 0}, false), QStringLiteral("X:0, Y:0 | #000000"));
+        QCOMPARE(hint({}, {9, 3}, false), QStringLiteral("X:9, Y:3 | #000000")); // beyond the right edge
+        QCOMPARE(hint({2, 1}, {8, 6}, true), QStringLiteral("X:8, Y:6 | Area:5x4 | #FE0102")); // to the last pixel
+        QCOMPARE(hint({8, 6}, {1, 1}, true), QStringLiteral("X:1, Y:1 | Area:8x6 | #ABCDEF")); // the first, upper case
     }
 
+    // The frame ends 50 short of the right and bottom screen edges, or starts 50 below the top.
     void dodge_data()
     {
         QTest::addColumn<QPoint>("frameAt");
         QTest::addColumn<QPoint>("cursor");
         QTest::addColumn<QPoint>("expected");
-        // The frame ends 50 pixels short of the screen's right and bottom
-        // edges, or starts 50 below its top.
-        const QPoint lower(976, 359);
-        const QPoint upper(976, 50);
-        const QRect atLower(lower, kFrame);
-        const QRect atUpper(upper, kFrame);
+        const QPoint lower(976, 359), upper(976, 50);
+        const QRect atLower(lower, kFrame), atUpper(upper, kFrame);
         QTest::newRow("inside the lower frame") << lower << atLower.center() << upper;
         QTest::newRow("inside the upper frame") << upper << atUpper.center() << lower;
         QTest::newRow("40 left of it") << lower << QPoint(atLower.left() - 40, 600) << upper;
         QTest::newRow("41 left of it") << lower << QPoint(atLower.left() - 41, 600) << lower;
         QTest::newRow("40 below the upper one") << upper << QPoint(1100, atUpper.bottom() + 40) << lower;
         QTest::newRow("41 below the upper one") << upper << QPoint(1100, atUpper.bottom() + 41) << upper;
-        // any place but the upper one counts as lower
-        QTest::newRow("moved elsewhere") << QPoint(500, 300) << QPoint(600, 400) << upper;
+        QTest::newRow("moved elsewhere: counts as lower") << QPoint(500, 300) << QPoint(600, 400) << upper;
     }
     void dodge()
     {
         QFETCH(QPoint, frameAt);
         QFETCH(QPoint, cursor);
         QFETCH(QPoint, expected);
-        QCOMPARE(OverlayLogic::dodge(QRect(frameAt, kFrame), cursor, kPrimary), expected);
+        QCOMPARE(OverlayLogic::dodge(QRect(frameAt, kFrame), cursor, QRect(0, 0, 1280, 800)), expected);
     }
 
     void cutToWorkAreas_data()
@@ -115,15 +78,12 @@ private slots:
         QTest::addColumn<QRect>("window");
         QTest::addColumn<QVector<QRect>>("areas");
         QTest::addColumn<QRect>("expected");
-        // A screen with a 30-pixel taskbar at the bottom.
-        const QVector<QRect> one{QRect(0, 0, 1280, 770)};
-        QTest::newRow("maximised, frame overhangs the screen") << QRect(-4, -4, 1288, 778) << one << QRect(0, 0, 1280, 770);
-        QTest::newRow("overhanging one edge only") << QRect(-50, 10, 600, 300) << one << QRect(-50, 10, 600, 300);
-
+        const QVector<QRect> one{QRect(0, 0, 1280, 770)}; // a 30-pixel taskbar at the bottom
         const QVector<QRect> two{QRect(0, 0, 1920, 1040), QRect(1920, 0, 1280, 1024)};
-        QTest::newRow("maximised on the second screen") << QRect(1916, -4, 1288, 1032) << two << QRect(1920, 0, 1280, 1024);
-        // Screens are tried in order; once cut to the first, the window no longer
-        // covers the second.
+        QTest::newRow("maximised, frame overhangs") << QRect(-4, -4, 1288, 778) << one << QRect(0, 0, 1280, 770);
+        QTest::newRow("overhanging one edge only") << QRect(-50, 10, 600, 300) << one << QRect(-50, 10, 600, 300);
+        QTest::newRow("maximised on the second") << QRect(1916, -4, 1288, 1032) << two << QRect(1920, 0, 1280, 1024);
+        // screens are tried in order; cut to the first, it no longer covers the second
         QTest::newRow("covering both") << QRect(-10, -10, 3300, 1100) << two << QRect(0, 0, 1920, 1040);
     }
     void cutToWorkAreas()

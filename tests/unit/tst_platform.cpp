@@ -25,15 +25,13 @@ private slots:
     {
         QFETCH(QStringList, variables);
         QFETCH(bool, enabled);
-        for (const char *name : {"http_proxy", "https_proxy", "all_proxy", "no_proxy", "HTTP_PROXY", "HTTPS_PROXY",
-                                 "ALL_PROXY", "NO_PROXY"})
+        for (const QByteArray &name : QByteArrayList{"http_proxy", "https_proxy", "all_proxy", "no_proxy"}) {
             qunsetenv(name);
-        QNetworkProxyFactory::setUseSystemConfiguration(false);
-        for (const QString &assignment : variables) {
-            const int equals = assignment.indexOf(QLatin1Char('='));
-            qputenv(assignment.left(equals).toLatin1().constData(), assignment.mid(equals + 1).toLatin1());
+            qunsetenv(name.toUpper());
         }
-
+        QNetworkProxyFactory::setUseSystemConfiguration(false);
+        for (const QString &assignment : variables)
+            qputenv(assignment.section('=', 0, 0).toLatin1(), assignment.section('=', 1).toLatin1());
         QCOMPARE(Platform::systemProxyEnabled(), enabled);
         Platform::applySystemProxyIfEnabled();
         QCOMPARE(QNetworkProxyFactory::usesSystemConfiguration(), enabled);
@@ -41,16 +39,12 @@ private slots:
 
     void showFileWithoutSessionBusOpensFolder()
     {
-        // A bus address that leads nowhere: the file manager service is
-        // unreachable and no real desktop is ever asked to open anything.
+        // A bus that leads nowhere: no file manager, and no real desktop is ever asked to open anything.
         const QString scratch = testScratchDir(QStringLiteral("platform"));
         qputenv("DBUS_SESSION_BUS_ADDRESS", QFile::encodeName(QStringLiteral("unix:path=%1/no-bus").arg(scratch)));
         QVERIFY(QDir::setCurrent(scratch));
         RecordingLauncher launcher;
-
-        // a relative path, with characters a URL must escape
-        Platform::showFileInFolder(QString::fromUtf8("My Captures #1 日本/Bild 1 ü.png"));
-
+        Platform::showFileInFolder(QString::fromUtf8("My Captures #1 日本/Bild 1 ü.png")); // relative, URL-escaped
         QCOMPARE(launcher.opened, QList<QUrl>{QUrl::fromLocalFile(scratch + QString::fromUtf8("/My Captures #1 日本"))});
         QVERIFY(launcher.started.isEmpty());
     }

@@ -2,7 +2,6 @@
 #include "settings/settings.h"
 
 #include <QDir>
-#include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QtTest>
@@ -11,67 +10,35 @@ class TestSettings : public QObject
 {
     Q_OBJECT
 
-    static QVariant readRaw(const QString &key)
-    {
-        return QSettings(QStringLiteral("Snaplark"), QStringLiteral("Snaplark")).value(key);
-    }
-
 private slots:
-    void init() { QSettings(QStringLiteral("Snaplark"), QStringLiteral("Snaplark")).clear(); }
+    void init() { QSettings("Snaplark", "Snaplark").clear(); }
 
-    void defaultsOnFreshProfile()
+    void defaultsAndTheActionPair()
     {
-        QCOMPARE(Settings::defAction(), 0);
-        QCOMPARE(Settings::altAction(), 1);
-        QCOMPARE(Settings::defClipboard(), 0);
-        QCOMPARE(Settings::altClipboard(), 5);
-        QCOMPARE(Settings::captureMode(), 0);
-        QCOMPARE(Settings::videoFileAction(), 1);
-        QCOMPARE(Settings::videoFrameRate(), 10);
-        QCOMPARE(Settings::soundEnable(), true);
-        QCOMPARE(Settings::hotkeyAttr(), 0);
-        QCOMPARE(Settings::hotkeyKey(), 44);
-        QCOMPARE(Settings::allowDirectLink(), false);
-        QCOMPARE(Settings::flbEnabled(), true);
-        QCOMPARE(Settings::saveLocal(), true);
-        QCOMPARE(Settings::trayEnabled(), true);
-        QCOMPARE(Settings::lastRequest(), QStringLiteral("2000-01-01T00:00:00"));
-        QCOMPARE(Settings::username(), QStringLiteral("Log in"));
-        QCOMPARE(Settings::authId(), QString());
-        QCOMPARE(Settings::colors(), QStringList({"#000000", "#FF0000", "#FFFF00", "#FF0000", "#FF0000"}));
+        using namespace Settings;
+        const QVariantList actual{defAction(), altAction(), defClipboard(), altClipboard(), captureMode(), videoFileAction(),
+                                  videoFrameRate(), soundEnable(), hotkeyAttr(), hotkeyKey(), allowDirectLink(), flbEnabled(),
+                                  saveLocal(), trayEnabled(), lastRequest(), username(), authId(), colors()};
+        const QVariantList expected{0, 1, 0, 5, 0, 1, 10, true, 0, 44, false, true, true, true,
+                                    "2000-01-01T00:00:00", "Log in", QString(),
+                                    QStringList{"#000000", "#FF0000", "#FFFF00", "#FF0000", "#FF0000"}};
+        QCOMPARE(actual, expected);
+        selectActions(false);
+        QCOMPARE(qMakePair(currentAction(), currentClipboard()), qMakePair(1, 5));
+        selectActions(true);
+        QCOMPARE(qMakePair(currentAction(), currentClipboard()), qMakePair(0, 0));
     }
 
-    void booleansAreStoredAsIntegers_data()
-    {
-        QTest::addColumn<QVariant>("stored");
-        QTest::addColumn<bool>("expected");
-        QTest::newRow("1") << QVariant(1) << true;
-        QTest::newRow("2") << QVariant(2) << false;
-        QTest::newRow("damaged") << QVariant(QStringLiteral("x")) << false;
-    }
+    // Booleans are integers: only 1 reads as true; setters write 0 and 1 (the tray program reads them).
     void booleansAreStoredAsIntegers()
     {
-        QFETCH(QVariant, stored);
-        QFETCH(bool, expected);
-        QSettings(QStringLiteral("Snaplark"), QStringLiteral("Snaplark")).setValue(QStringLiteral("SaveLocal"), stored);
-        QCOMPARE(Settings::saveLocal(), expected);
-        // the tray program reads what the setters write: 0 and 1
-        Settings::setSoundEnable(expected);
-        QCOMPARE(readRaw(QStringLiteral("SoundEnable")).toString(), expected ? QStringLiteral("1") : QStringLiteral("0"));
-    }
-
-    void selectActionsPicksThePair()
-    {
-        Settings::setDefAction(3);
-        Settings::setDefClipboard(2);
-        Settings::setAltAction(1);
-        Settings::setAltClipboard(4);
-        Settings::selectActions(true);
-        QCOMPARE(Settings::currentAction(), 3);
-        QCOMPARE(Settings::currentClipboard(), 2);
-        Settings::selectActions(false);
-        QCOMPARE(Settings::currentAction(), 1);
-        QCOMPARE(Settings::currentClipboard(), 4);
+        const std::pair<QVariant, bool> cases[] = {{1, true}, {2, false}, {QStringLiteral("x"), false}};
+        for (const auto &[stored, expected] : cases) {
+            QSettings("Snaplark", "Snaplark").setValue("SaveLocal", stored);
+            QCOMPARE(Settings::saveLocal(), expected);
+            Settings::setSoundEnable(expected);
+            QCOMPARE(QSettings("Snaplark", "Snaplark").value("SoundEnable").toString(), expected ? "1" : "0");
+        }
     }
 
     void scrambling_data()
@@ -90,35 +57,27 @@ private slots:
         QCOMPARE(Settings::scramble(plain, key), stored);
         QCOMPARE(Settings::unscramble(stored, key), plain);
         Settings::setAuthId(plain);
-        QCOMPARE(readRaw(QStringLiteral("AuthId")).toString(), stored);
+        QCOMPARE(QSettings("Snaplark", "Snaplark").value("AuthId").toString(), stored);
         QCOMPARE(Settings::authId(), plain);
-
-        // a zero byte ends the unscrambled text
-        const QString withZero = QStringLiteral("ab") + QChar(0) + QStringLiteral("cd");
+        const QString withZero = QStringLiteral("ab") + QChar(0) + "cd"; // a zero byte ends the text
         QCOMPARE(Settings::unscramble(Settings::scramble(withZero, key), key), QStringLiteral("ab"));
     }
 
     void captureNamesAreUniqueAndInTheFolder()
     {
         const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        QVERIFY(documents.startsWith(qEnvironmentVariable("SNAPLARK_TEST_HOME")));
-        QDir(documents).removeRecursively();
-
-        const QString folder = CaptureFolder::path();
+        QVERIFY(documents.startsWith(qEnvironmentVariable("SNAPLARK_TEST_HOME")) && QDir(documents).removeRecursively());
+        const QString folder = CaptureFolder::path(); // created when missing
         QCOMPARE(folder, QDir::toNativeSeparators(documents + QStringLiteral("/Snaplark Captures")));
         QVERIFY(QDir(folder).exists());
-
         const QString first = CaptureFolder::newCaptureFileName(Settings::ModeScreenshot);
         const QString second = CaptureFolder::newCaptureFileName(Settings::ModeScreenshot);
         QVERIFY(first != second);
-        for (const QString &name : {first, second}) {
-            QVERIFY(name.endsWith(QLatin1String(".png")));
+        for (const QString &name : {first, second})
             QCOMPARE(QFileInfo(name).absolutePath(), QDir::fromNativeSeparators(folder));
-            QVERIFY(!QFile::exists(name));
-        }
-        // the reservation leaves no files behind
-        QVERIFY(QDir(folder).entryList(QDir::Files).isEmpty());
-        QVERIFY(CaptureFolder::newCaptureFileName(Settings::ModeGif).endsWith(QLatin1String(".gif")));
+        QVERIFY(first.endsWith(".png") && second.endsWith(".png")
+                && CaptureFolder::newCaptureFileName(Settings::ModeGif).endsWith(".gif"));
+        QVERIFY(QDir(folder).entryList(QDir::Files).isEmpty()); // the reservation leaves no files behind
     }
 };
 

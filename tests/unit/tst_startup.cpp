@@ -1,16 +1,13 @@
-#include "app/commandline.h"
 #include "app/serviceconfig.h"
 #include "app/startup.h"
 #include "testsupport.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QTimer>
 #include <QtTest>
-
-using CommandLine::FileCheck;
-Q_DECLARE_METATYPE(CommandLine::FileCheck)
 
 class TestStartup : public QObject
 {
@@ -18,114 +15,74 @@ class TestStartup : public QObject
 
     QString m_dir;
 
-    QString makeFile(const QString &name, qint64 size)
-    {
-        const QString path = m_dir + QLatin1Char('/') + name;
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || !file.resize(size))
-            qFatal("cannot create %s", qPrintable(path));
-        return path;
-    }
-
-    // Runs a command-line upload and returns the message the error box showed
-    // (empty when the file passed its checks and the upload began).  An
-    // accepted file starts the upload client, whose run ends through "end the
-    // run"; here that leaves the event loop, with a guard against hanging.
-    QString uploadMessage(const QString &path, int *exitCode = nullptr)
-    {
-        RunObserver observer;
-        AppControl::setEndRunHandler([](int code) { QCoreApplication::exit(code); });
-        QString shown;
-        observer.onDialog = [&shown](QDialog *dialog) {
-            auto *edit = dialog->findChild<QPlainTextEdit *>(QStringLiteral("edError"));
-            if (edit && dialog->windowTitle() == QLatin1String("Snaplark Exception"))
-                shown = edit->toPlainText();
-        };
-        QTimer guard;
-        guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
-        guard.start(15000);
-        const int code = Startup::dispatch({QStringLiteral("snaplark"), path}, false);
-        if (exitCode)
-            *exitCode = code;
-        return shown;
-    }
-
 private slots:
     void initTestCase()
     {
         m_dir = testScratchDir(QStringLiteral("startup"));
-        // Uploads that get this far must fail fast, never reach a real service.
-        qputenv("SNAPLARK_SERVICE_URL", "http://127.0.0.1:9/");
+        qputenv("SNAPLARK_SERVICE_URL", "http://127.0.0.1:9/"); // accepted uploads fail fast
     }
 
-    void sizeLimits_data()
+    // The error box's message, or none: the upload client ran (its run ends through "end the run").
+    void commandLineFileChecks_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<qint64>("size");
-        QTest::addColumn<FileCheck>("expected");
-        QTest::newRow("9 bytes") << "a.png" << qint64(9) << FileCheck::TooSmall;
-        QTest::newRow("10 bytes") << "a.png" << qint64(10) << FileCheck::Ok;
-        QTest::newRow("png at limit") << "a.png" << qint64(64000000) << FileCheck::Ok;
-        QTest::newRow("png over limit") << "a.png" << qint64(64000001) << FileCheck::TooBig;
-        QTest::newRow("mp4 at limit") << "a.mp4" << qint64(512000000) << FileCheck::Ok;
-        QTest::newRow("mp4 over limit") << "a.mp4" << qint64(512000001) << FileCheck::TooBig;
-        QTest::newRow("MP4 is not video") << "a.MP4" << qint64(64000001) << FileCheck::TooBig;
-        QTest::newRow("mp counts as video") << "a.mp" << qint64(100000000) << FileCheck::Ok;
-        QTest::newRow("3g counts as video") << "a.3g" << qint64(100000000) << FileCheck::Ok;
-        QTest::newRow("empty extension is video") << "a." << qint64(100000000) << FileCheck::Ok;
-        QTest::newRow("only last dot counts") << "a.mp4.txt" << qint64(100000000) << FileCheck::TooBig;
+        QTest::addColumn<QString>("name"); // in the scratch folder unless absolute
+        QTest::addColumn<qint64>("size");  // -1: no such file
+        QTest::addColumn<QString>("message");
+        const QString small = QStringLiteral("File is too small"), big = QStringLiteral("File is too big");
+        QTest::newRow("missing") << "missing.png" << qint64(-1) << "File doesn't exists: " + m_dir + "/missing.png";
+        QTest::newRow("settings only, no box") << "/config" << qint64(-1) << QString();
+        QTest::newRow("only /config opens the settings") << "/CONFIG" << qint64(-1) << "File doesn't exists: /CONFIG";
+        QTest::newRow("9 bytes") << "a.png" << qint64(9) << small;
+        QTest::newRow("10 bytes") << "a.png" << qint64(10) << QString();
+        QTest::newRow("png at limit") << "a.png" << qint64(64000000) << QString();
+        QTest::newRow("png over limit") << "a.png" << qint64(64000001) << big;
+        QTest::newRow("mp4 at limit") << "a.mp4" << qint64(512000000) << QString();
+        QTest::newRow("mp4 over limit") << "a.mp4" << qint64(512000001) << big;
+        QTest::newRow("MP4 is not video") << "a.MP4" << qint64(64000001) << big;
+        QTest::newRow("mp counts as video") << "a.mp" << qint64(100000000) << QString();
+        QTest::newRow("3g counts as video") << "a.3g" << qint64(100000000) << QString();
+        QTest::newRow("empty extension is video") << "a." << qint64(100000000) << QString();
+        QTest::newRow("only the last dot counts") << "a.mp4.txt" << qint64(100000000) << big;
     }
-    void sizeLimits()
+    void commandLineFileChecks()
     {
         QFETCH(QString, name);
         QFETCH(qint64, size);
-        QFETCH(FileCheck, expected);
-        QCOMPARE(CommandLine::checkSize(size, m_dir + QLatin1Char('/') + name), expected);
-    }
-
-    void commandLineFileChecksShowTheirMessages()
-    {
-        int code = -1;
-        const QString missing = m_dir + QStringLiteral("/missing.png");
-        QCOMPARE(uploadMessage(missing, &code), QStringLiteral("File doesn't exists: ") + missing);
-        QCOMPARE(code, 0);
-        // only "/config" opens the settings; anything else is a file path
-        QCOMPARE(uploadMessage(QStringLiteral("/CONFIG")), QStringLiteral("File doesn't exists: /CONFIG"));
-        QCOMPARE(uploadMessage(makeFile(QStringLiteral("nine.png"), 9)), QStringLiteral("File is too small"));
-        QCOMPARE(uploadMessage(makeFile(QStringLiteral("big.png"), 64000001)), QStringLiteral("File is too big"));
-        // an accepted file reaches the upload without an error box, and its
-        // run ends with 0
-        QCOMPARE(uploadMessage(makeFile(QStringLiteral("ten.png"), 10), &code), QString());
-        QCOMPARE(code, 0);
-
+        QFETCH(QString, message);
+        const QString path = QDir(m_dir).filePath(name);
+        QFile file(path);
+        QVERIFY(size < 0 || (file.open(QIODevice::WriteOnly) && file.resize(size)));
         RunObserver observer;
-        QCOMPARE(Startup::dispatch({QStringLiteral("snaplark"), QStringLiteral("/config")}, false), 0);
-        QVERIFY(observer.dialogs.isEmpty());
+        AppControl::setEndRunHandler([](int code) { QCoreApplication::exit(code); });
+        QString shown;
+        observer.onDialog = [&shown](QDialog *dialog) {
+            if (dialog->windowTitle() == QLatin1String("Snaplark Exception"))
+                shown = dialog->findChild<QPlainTextEdit *>(QStringLiteral("edError"))->toPlainText();
+        };
+        QObject guard;
+        QTimer::singleShot(15000, &guard, [] { QCoreApplication::exit(99); }); // never hang
+        QCOMPARE(Startup::dispatch({QStringLiteral("snaplark"), path}, false), 0);
+        QCOMPARE(shown, message);
     }
 
     void serviceAddress_data()
     {
-        QTest::addColumn<QByteArray>("env");
+        QTest::addColumn<QString>("env");
         QTest::addColumn<QString>("base");
         QTest::addColumn<QString>("host");
-        QTest::newRow("port 80 is implicit") << QByteArray("http://snaplark.example") << "http://snaplark.example/"
-                                             << "snaplark.example";
-        QTest::newRow("explicit port") << QByteArray("http://127.0.0.1:5123/") << "http://127.0.0.1:5123/"
-                                       << "127.0.0.1:5123";
-        QTest::newRow("garbage falls back") << QByteArray("::not a url") << QStringLiteral(SNAPLARK_DEFAULT_SERVICE_URL)
-                                            << "127.0.0.1:8900";
+        QTest::newRow("port 80 is implicit") << "http://snaplark.example" << "http://snaplark.example/" << "snaplark.example";
+        QTest::newRow("explicit port") << "http://127.0.0.1:5123/" << "http://127.0.0.1:5123/" << "127.0.0.1:5123";
+        QTest::newRow("garbage falls back") << "::not a url" << SNAPLARK_DEFAULT_SERVICE_URL << "127.0.0.1:8900";
     }
     void serviceAddress()
     {
-        QFETCH(QByteArray, env);
+        QFETCH(QString, env);
         QFETCH(QString, base);
         QFETCH(QString, host);
-        qputenv("SNAPLARK_SERVICE_URL", env);
+        qputenv("SNAPLARK_SERVICE_URL", env.toUtf8());
         QCOMPARE(ServiceConfig::baseUrl().toString(), base);
         QCOMPARE(ServiceConfig::host(), host);
         QCOMPARE(ServiceConfig::url(QStringLiteral("/api/upload")).toString(), base + QStringLiteral("api/upload"));
-        qputenv("SNAPLARK_SERVICE_URL", "http://127.0.0.1:9/");
     }
 };
 
