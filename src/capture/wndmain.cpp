@@ -437,8 +437,10 @@ void WndMain::paintEvent(QPaintEvent *event)
             painter.drawPixmap(r, plain, r);
         // The dimmed backdrop is first needed when a drag begins; make it once
         // this picture is on screen rather than delaying the first paint.
-        if (!m_state->hasDimmedGrab())
+        if (!m_dimmingScheduled && !m_state->hasDimmedGrab()) {
+            m_dimmingScheduled = true;
             QTimer::singleShot(0, this, [this] { m_state->prepareDimmedGrab(); });
+        }
         return;
     }
 

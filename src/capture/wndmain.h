@@ -70,6 +70,7 @@ private:
     QPoint m_release;
     QPoint m_cursor;
     bool m_dragging = false;
+    bool m_dimmingScheduled = false; // the dimmed backdrop is asked for once
     std::unique_ptr<CaptureState> m_state;
     ZoomFrame *m_zoom = nullptr;
     WndScreenshotEditor *m_editor = nullptr;
