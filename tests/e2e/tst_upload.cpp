@@ -92,7 +92,7 @@ private slots:
         const TestService::Request request = m_service->requests().first();
         QCOMPARE(request.target, QByteArray("/api/upload"));
         QCOMPARE(request.header("Cookie"), QByteArray("snaplark-auth-id=e2e-token"));
-        QVERIFY(request.body().contains("Content-Disposition: form-data; name=\"file\"; filename=\"clip.mp4\"\r\n"
+        QVERIFY(request.body.contains("Content-Disposition: form-data; name=\"file\"; filename=\"clip.mp4\"\r\n"
                                         "Content-Type: video/mp4\r\n\r\n"));
         QVERIFY(request.bodySize > 300000);
 

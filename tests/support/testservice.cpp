@@ -91,92 +91,11 @@ QByteArray TestService::Request::header(const QByteArray &name) const
     return QByteArray();
 }
 
-QByteArray TestService::Request::body() const
-{
-    if (!chunked)
-        return rawBody;
-    QByteArray decoded;
-    int at = 0;
-    while (at < rawBody.size()) {
-        const int lineEnd = rawBody.indexOf("\r\n", at);
-        if (lineEnd < 0)
-            break;
-        bool ok = false;
-        const int size = rawBody.mid(at, lineEnd - at).split(';').first().trimmed().toInt(&ok, 16);
-        if (!ok || size == 0)
-            break;
-        decoded += rawBody.mid(lineEnd + 2, size);
-        at = lineEnd + 2 + size + 2;
-    }
-    return decoded;
-}
-
 // ---------------------------------------------------------------- connection
 
 namespace {
 
 constexpr int kThrottleTickMs = 20;
-
-// Follows the chunked transfer coding just far enough to see where the body ends.
-class ChunkTracker
-{
-public:
-    // Consumes bytes; returns how many belonged to the body (the rest
-    // follows the body's end).
-    int feed(const char *data, int size)
-    {
-        int used = 0;
-        while (used < size && m_state != Done) {
-            const char c = data[used];
-            switch (m_state) {
-            case SizeLine:
-                ++used;
-                if (c == '\n') {
-                    bool ok = false;
-                    m_remaining = m_line.split(';').first().trimmed().toLongLong(&ok, 16);
-                    m_line.clear();
-                    m_state = !ok ? Done : (m_remaining == 0 ? Trailer : Data);
-                } else {
-                    m_line += c;
-                }
-                break;
-            case Data: {
-                const qint64 take = qMin<qint64>(m_remaining, size - used);
-                used += int(take);
-                m_remaining -= take;
-                if (m_remaining == 0)
-                    m_state = DataEnd;
-                break;
-            }
-            case DataEnd:
-                ++used;
-                if (c == '\n')
-                    m_state = SizeLine;
-                break;
-            case Trailer:
-                ++used;
-                if (c == '\n') {
-                    if (m_line.trimmed().isEmpty())
-                        m_state = Done;
-                    m_line.clear();
-                } else {
-                    m_line += c;
-                }
-                break;
-            case Done:
-                break;
-            }
-        }
-        return used;
-    }
-    bool done() const { return m_state == Done; }
-
-private:
-    enum State { SizeLine, Data, DataEnd, Trailer, Done };
-    State m_state = SizeLine;
-    QByteArray m_line;
-    qint64 m_remaining = 0;
-};
 
 } // namespace
 
@@ -249,15 +168,12 @@ private:
         const QList<QByteArray> requestLine = lines.first().trimmed().split(' ');
         request.method = requestLine.value(0);
         request.target = requestLine.value(1);
-        request.version = requestLine.value(2);
         for (int i = 1; i < lines.size(); ++i) {
             const QByteArray line = lines.at(i).endsWith('\r') ? lines.at(i).chopped(1) : lines.at(i);
             const int colon = line.indexOf(':');
             if (colon > 0)
                 request.headers.append(TestService::Header(line.left(colon), line.mid(colon + 1).trimmed()));
         }
-        request.chunked = request.header("Transfer-Encoding").toLower().contains("chunked");
-        m_chunked = request.chunked;
         m_remaining = request.header("Content-Length").toLongLong();
         m_keepBody = m_service->keepBodies();
         m_reply = m_service->replyFor(request.target, request.path());
@@ -283,16 +199,10 @@ private:
 
     void feedBody(const QByteArray &data)
     {
-        int used = data.size();
-        bool done;
-        if (m_chunked) {
-            used = m_chunks.feed(data.constData(), data.size());
-            done = m_chunks.done();
-        } else {
-            used = int(qMin<qint64>(m_remaining, data.size()));
-            m_remaining -= used;
-            done = m_remaining == 0;
-        }
+        // Every client here sends a Content-Length.
+        const int used = int(qMin<qint64>(m_remaining, data.size()));
+        m_remaining -= used;
+        const bool done = m_remaining == 0;
         const QByteArray part = data.left(used);
         m_bodySize += used;
         const bool keep = m_keepBody;
@@ -302,7 +212,7 @@ private:
             if (used > 0 && r.bodySize == 0)
                 r.firstBodyByteMs = at;
             if (keep)
-                r.rawBody += part;
+                r.body += part;
             r.bodySize = size;
             r.lastByteMs = at;
             r.complete = done;
@@ -346,9 +256,7 @@ private:
     QByteArray m_headBuffer;
     TestService::Reply m_reply;
     int m_index = -1;
-    bool m_chunked = false;
     bool m_keepBody = true;
-    ChunkTracker m_chunks;
     qint64 m_remaining = 0;
     qint64 m_bodySize = 0;
 };

@@ -22,7 +22,7 @@ class TestServiceConnection;
 //   ... run the program ...
 //   QVERIFY(service.waitForRequests(1));
 //   const TestService::Request request = service.requests().first();
-//   request.method, request.target, request.headers (in order), request.raw()
+//   request.method, request.target, request.headers (in order), request.body
 //
 // Which reply a request gets, decided once its head has arrived:
 //   1. a page set for its exact target (path and query), else for its path;
@@ -70,23 +70,18 @@ public:
     {
         QByteArray method;
         QByteArray target;          // path and query, as sent
-        QByteArray version;
         QList<Header> headers;      // as sent, in order
         QByteArray head;            // request line and headers up to and including the blank line
-        QByteArray rawBody;         // the body bytes as sent (empty when bodies are not kept)
+        QByteArray body;            // the body bytes as sent (empty when bodies are not kept)
         qint64 bodySize = 0;        // body bytes received so far
         bool complete = false;      // the whole body has arrived
-        bool chunked = false;
         double firstByteMs = 0;     // since the service started
         double firstBodyByteMs = 0;
         double lastByteMs = 0;
 
-        QByteArray raw() const { return head + rawBody; }
         QByteArray path() const;    // target without the query
         // The first header of that name (case-insensitive); null when absent.
         QByteArray header(const QByteArray &name) const;
-        // The body with chunked transfer coding removed.
-        QByteArray body() const;
     };
 
     TestService();

@@ -73,7 +73,7 @@ private slots:
         QVERIFY(completion.messages.isEmpty());
         QFile uploaded(QFileInfo(completion.file).absolutePath() + QLatin1Char('/') + serverName); // renamed
         QVERIFY(uploaded.open(QIODevice::ReadOnly));
-        QCOMPARE(m_service.requests().last().body(), uploaded.readAll());
+        QCOMPARE(m_service.requests().last().body, uploaded.readAll());
         const QString page = m_service.baseUrl().toString() + serverName;
         QCOMPARE(completion.launcher.opened, QList<QUrl>{QUrl(page)});
         QCOMPARE(QGuiApplication::clipboard()->text(), path ? uploaded.fileName() : page);

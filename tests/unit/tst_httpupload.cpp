@@ -202,7 +202,7 @@ void TestHttpUpload::uploadStreamsTheWholeFile()
     const TestService::Request got = service.requests().value(0);
     QCOMPARE(got.method, QByteArray("PUT"));
     QCOMPARE(got.header("Content-Length").toLongLong(), qint64(content.size()));
-    QVERIFY(got.body() == content);
+    QVERIFY(got.body == content);
     delete reply;
 }
 

@@ -208,7 +208,7 @@ private slots:
         QVERIFY2(line.match(request.method + ' ' + request.target).hasMatch(), request.target.constData());
         QCOMPARE(ownHeaders(request), baseHeaders() << "Content-Type: application/octet-stream"
                                                     << "Cookie: snaplark-auth-id=" + QByteArray(loggedIn ? "tok-42" : ""));
-        QCOMPARE(request.body(), m_content);
+        QCOMPARE(request.body, m_content);
 
         // renamed after the server's name, with the screenshot's extension
         QVERIFY(!QFile::exists(path));
@@ -260,7 +260,7 @@ private slots:
         QCOMPARE(stamps.size(), 1);
         const QString added = stamps.first();
         QVERIFY(qAbs(QDateTime::fromString(added, Qt::ISODate).secsTo(QDateTime::currentDateTime())) < 5);
-        QCOMPARE(request.body(), "--" + boundary + "\r\n"
+        QCOMPARE(request.body, "--" + boundary + "\r\n"
                  "Content-Disposition: form-data; name=\"Added\"\r\n\r\n" + added.toUtf8() + "\r\n"
                  "--" + boundary + "\r\n"
                  "Content-Disposition: form-data; name=\"file\"; filename=\"" + name.toUtf8() + "\"\r\n"
@@ -315,7 +315,7 @@ private slots:
         QVERIFY2(std::is_sorted(percents.begin(), percents.end()) && percents.value(0) == 0 && percents.value(percents.size() - 1) == 100
                      && std::count_if(percents.begin(), percents.end(), [](int p) { return p > 0 && p < 100; }) >= 3,
                  qPrintable(reports.join(QStringLiteral(", "))));
-        QCOMPARE(m_service->requests().first().body(), big);
+        QCOMPARE(m_service->requests().first().body, big);
 
         // a report without a total shows 0 %
         UploadManager idle;
@@ -434,7 +434,7 @@ private slots:
         for (const auto &request : requests)
             QCOMPARE(request.method, QByteArray("PUT"));
         if (messages.isEmpty() || answer == 1) // it ended well
-            QCOMPARE(requests.last().body(), m_content);
+            QCOMPARE(requests.last().body, m_content);
         if (requests.size() == 2) {
             QVERIFY(requests.at(0).target != requests.at(1).target); // a new UUID
             // a second after a reply error, at once after a server error; coarse timers fire up to 5 % early
