@@ -14,9 +14,19 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QPixmap>
+#include <QSaveFile>
 #include <QUrl>
 
 namespace {
+
+// Writes the picture into the file reserved for it.  The picture goes to a
+// temporary file beside it first, which then replaces the reserved one: a
+// failed or interrupted save leaves no half-written capture under its name.
+bool savePng(const QPixmap &pixmap, const QString &path)
+{
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && pixmap.save(&file, "PNG") && file.commit();
+}
 
 // The upload client ends the run once the reply has been handled.
 void startUpload(const QString &path)
@@ -68,9 +78,9 @@ void completeScreenshot(const QPixmap &pixmap)
     if (path.isEmpty())
         return; // already reported, and the run is ending
 
-    if (!pixmap.save(path, "PNG")) {
-        // A half-written file is no use to anybody; the user must learn that
-        // the capture is lost.
+    if (!savePng(pixmap, path)) {
+        // The reserved file is still empty and no use to anybody; the user
+        // must learn that the capture is lost.
         QFile::remove(path);
         reportFatalError(QStringLiteral("Failed to save screenshot to file ") + path, true);
         return;

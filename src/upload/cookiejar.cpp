@@ -337,25 +337,32 @@ void CookieJar::purge()
 
 void CookieJar::writeFile(const QList<QNetworkCookie> &cookies) const
 {
+    if (!tryWriteFile(cookies))
+        qDebug().noquote() << QStringLiteral("CookieJar: Unable to save cookies to %1").arg(m_filePath);
+}
+
+bool CookieJar::tryWriteFile(const QList<QNetworkCookie> &cookies) const
+{
     // The settings library writes the value into a fresh file of its own,
     // which then replaces the cookie file whole: updating the old file in
     // place would make the library parse it first, and a damaged one can
     // crash it.
     QTemporaryDir scratch;
     if (!scratch.isValid())
-        return;
+        return false;
     const QString scratchPath = scratch.filePath(QStringLiteral("cookies.ini"));
     {
         QSettings settings(scratchPath, QSettings::IniFormat);
         settings.setValue(QLatin1String(cookiesKey), QVariant::fromValue(cookies));
         settings.sync();
         if (settings.status() != QSettings::NoError)
-            return;
+            return false;
     }
     QFile written(scratchPath);
     QSaveFile target(m_filePath);
     if (!written.open(QIODevice::ReadOnly) || !target.open(QIODevice::WriteOnly))
-        return;
-    target.write(written.readAll());
-    target.commit();
+        return false;
+    const QByteArray contents = written.readAll();
+    // Only a complete write replaces the old file.
+    return target.write(contents) == contents.size() && target.commit();
 }

@@ -29,7 +29,8 @@ public:
     static QString defaultFilePath();
 
     // Drops the expired cookies from the jar, then writes the persistent ones
-    // to the file, replacing it as a whole.
+    // to the file, replacing it as a whole.  When that fails the old file
+    // stays as it was and the debug log says so.
     void save();
 
     // The cookies held in the contents of a cookie file.  Reads only what the
@@ -41,6 +42,7 @@ public:
 private:
     void purge();
     void writeFile(const QList<QNetworkCookie> &cookies) const;
+    bool tryWriteFile(const QList<QNetworkCookie> &cookies) const;
 
     QString m_filePath;
 };

@@ -18,6 +18,7 @@
 #include <QClipboard>
 #include <QDateTime>
 #include <QDebug>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -66,6 +67,7 @@ UploadManager::UploadManager()
 UploadManager::~UploadManager()
 {
     disconnect(m_network, &QNetworkAccessManager::finished, this, &UploadManager::replyFinished);
+    delete m_progress;
 }
 
 void UploadManager::uploadFile(const QString &path, bool fromCommandLine)
@@ -183,10 +185,10 @@ QNetworkReply *UploadManager::sendMultipart()
 
 void UploadManager::replyUploadProgress(qint64 sent, qint64 total)
 {
-    if (!m_progress) {
+    if (!m_progress)
         m_progress = new WndProgress(nullptr);
+    if (!m_progress->isVisible())
         m_progress->show();
-    }
     const int percent = total > 0 ? int(sent * 100 / total) : 0;
     qDebug("Send progress: %d %%", percent);
     m_progress->setProgress(percent);
@@ -199,11 +201,10 @@ void UploadManager::restartUpload()
 
 void UploadManager::replyFinished(QNetworkReply *reply)
 {
-    if (m_progress) {
-        // Hidden, not destroyed: a question asked over it may still be open.
+    // Hidden, not destroyed: a question asked over it may still be open.  A
+    // retry shows the same window again.
+    if (m_progress)
         m_progress->hide();
-        m_progress = nullptr;
-    }
     disconnect(reply, &QNetworkReply::uploadProgress, this, &UploadManager::replyUploadProgress);
     if (m_file) {
         m_file->close();
@@ -240,7 +241,7 @@ void UploadManager::handleFileName(const QString &serverName)
         UploadResult::localName(serverName, Settings::captureMode(), Extension::videoFileExtension());
     qDebug().noquote() << QStringLiteral("File name: %1").arg(localName);
 
-    const UploadResult::Links links =
+    UploadResult::Links links =
         UploadResult::links(ServiceConfig::baseUrl().toString(), serverName, localName, m_filePath);
     qDebug().noquote() << QStringLiteral("Full page url: %1").arg(links.pageUrl);
     Settings::setLastCapture(links.pageUrl);
@@ -256,6 +257,9 @@ void UploadManager::handleFileName(const QString &serverName)
         qDebug().noquote() << QStringLiteral("SaveLocal = false, so removing: %1").arg(uploadedNow);
         QFile::remove(uploadedNow);
     }
+    // The local path form names the uploaded file where it is, never another
+    // file that already had the name the rename aimed at.
+    links.localPath = QDir::toNativeSeparators(QFileInfo(uploadedNow).absoluteFilePath());
 
     const QString text = UploadResult::clipboardText(Settings::currentClipboard(), links);
     if (!text.isEmpty()) {

@@ -54,7 +54,7 @@ private:
 
     QNetworkAccessManager *m_network = nullptr;
     QNetworkReply *m_reply = nullptr;
-    QPointer<WndProgress> m_progress;
+    QPointer<WndProgress> m_progress; // one for every attempt of this client
     QString m_filePath;
     QPointer<QFile> m_file;
     bool m_fromCommandLine = false;

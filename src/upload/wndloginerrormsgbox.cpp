@@ -3,6 +3,7 @@
 #include "settings/settings.h"
 #include "upload/wndauthorization.h"
 
+#include <QCloseEvent>
 #include <QPushButton>
 
 WndLoginErrorMsgBox::WndLoginErrorMsgBox()
@@ -38,4 +39,12 @@ void WndLoginErrorMsgBox::onLogin()
         reject();
     else
         accept();
+}
+
+void WndLoginErrorMsgBox::closeEvent(QCloseEvent *event)
+{
+    // Not the dialog base's end of the run: the reminder comes before an
+    // upload that must still go out, and a refused login ends the run on its
+    // own.  Closing is a plain "no".
+    QDialog::closeEvent(event);
 }

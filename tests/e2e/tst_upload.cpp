@@ -1,5 +1,5 @@
-// Command-line uploads by the real program against the test service, answered
-// with the mouse and keys in its real windows.
+// Uploads by the real program against the test service, from the command line
+// and from a capture run, answered with the mouse and keys in its real windows.
 #include "desktopdriver.h"
 #include "fakefilemanager.h"
 #include "processdriver.h"
@@ -10,6 +10,7 @@
 #include <QDBusConnection>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QSettings>
 #include <QtTest>
 
@@ -34,7 +35,7 @@ class TestUpload : public QObject
     {
         const QString log = m_scratch + QStringLiteral("/%1.log").arg(QLatin1String(QTest::currentTestFunction()));
         m_run = std::make_unique<ProgramRun>(m_copy->program(), log, m_environment);
-        return m_run->start({path});
+        return m_run->start(path.isEmpty() ? QStringList() : QStringList{path}); // none: a capture run
     }
     QString openedRecord() const
     {
@@ -102,6 +103,40 @@ private slots:
         const QString page = m_service->baseUrl().toString() + QStringLiteral("v1.mp4");
         QVERIFY(waitUntil([&] { return !openedRecord().isEmpty(); }, 5000));
         QCOMPARE(openedRecord(), page + QStringLiteral("#watch\n"));
+        QCOMPARE(QString::fromUtf8(Desktop::clipboard()), page);
+    }
+
+    // In a capture run, dismissing the login reminder by Escape or through the window manager only answers
+    // it: the upload goes out and the run ends after the reply, with the page on the clipboard.
+    void dismissedReminderStillUploads_data()
+    {
+        QTest::addColumn<QString>("keys");
+        QTest::newRow("Escape") << QStringLiteral("Escape");
+        QTest::newRow("window manager's close") << QStringLiteral("alt+F4");
+    }
+    void dismissedReminderStillUploads()
+    {
+        QFETCH(QString, keys);
+        Settings::setAuthId(QString());
+        Settings::setDefAction(Settings::ActionUpload);
+        QDir(Desktop::capturesFolder()).removeRecursively();
+        m_service->enqueue(Reply::fileName("r1.png"));
+
+        QVERIFY(start(QString()));
+        const qulonglong overlay = Desktop::waitForWindowOf(m_run->pid());
+        QVERIFY2(overlay && waitUntil([&] { return Desktop::windowGeometry(overlay) == Desktop::screenRect(); }, 5000),
+                 qPrintable(m_run->log()));
+        QVERIFY(Desktop::drag(QPoint(100, 120), QPoint(300, 260)));
+        const qulonglong box = Desktop::waitForWindowNamed(QStringLiteral("Snaplark Login Exception"));
+        QVERIFY2(box, qPrintable(m_run->log()));
+        QVERIFY(Desktop::keyInto(box, keys));
+        QVERIFY2(m_run->waitForFinished(20000), qPrintable(m_run->log()));
+        QCOMPARE(m_run->exitCode(), 0);
+        QCOMPARE(m_service->completeCount(), 1);
+        QCOMPARE(QImage(Desktop::capturesFolder() + QStringLiteral("/r1.png")).size(), QSize(200, 140));
+        const QString page = m_service->baseUrl().toString() + QStringLiteral("r1.png");
+        QVERIFY(waitUntil([&] { return !openedRecord().isEmpty(); }, 5000));
+        QCOMPARE(openedRecord(), page + QLatin1Char('\n'));
         QCOMPARE(QString::fromUtf8(Desktop::clipboard()), page);
     }
 

@@ -12,12 +12,15 @@
 #include <QPlainTextEdit>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 struct Completion // one screenshot completed under observation
 {
     RecordingLauncher launcher;
     RunObserver run;
     QStringList messages; // shown in error boxes
     QString file;         // the file that appeared in the captures folder
+    int newFiles = 0;     // how many appeared
 
     Completion(int action, int clipboard, const QPixmap &pixmap)
     {
@@ -30,9 +33,11 @@ struct Completion // one screenshot completed under observation
         const QDir folder(CaptureFolder::path());
         const QStringList before = folder.entryList(QDir::Files);
         completeScreenshot(pixmap);
-        for (const QString &name : folder.entryList(QDir::Files))
-            if (!before.contains(name))
+        for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden))
+            if (!before.contains(name)) {
                 file = folder.filePath(name);
+                ++newFiles;
+            }
     }
 };
 
@@ -49,7 +54,14 @@ private slots:
         qputenv("SNAPLARK_SERVICE_URL", m_service.serviceUrl());
         Settings::setAuthId(QStringLiteral("token")); // logged in: no reminder interrupts
     }
-    void init() { QGuiApplication::clipboard()->setText(QStringLiteral("untouched")); }
+    void init()
+    {
+        QGuiApplication::clipboard()->setText(QStringLiteral("untouched"));
+        // no captures, nor a blocker, left by an earlier run that stopped half-way
+        const QString folder = CaptureFolder::path();
+        QFile::remove(folder);
+        QVERIFY(QDir(folder).removeRecursively());
+    }
 
     // The upload goes on after completion, ends the run, and its link replaces the note.
     void uploadAndClipboardForms_data()
@@ -66,6 +78,13 @@ private slots:
         m_service.enqueue(TestService::Reply::fileName(serverName.toLatin1()));
         Completion completion(Settings::ActionUpload, clipboard, QPixmap::fromImage(m_picture));
         QCOMPARE(QImage(completion.file, "PNG").convertToFormat(QImage::Format_RGB32), m_picture);
+        QCOMPARE(completion.newFiles, 1); // the reserved name, written, and nothing beside it
+        // as open to other programs as any file the user makes, not private like a temporary file
+        const mode_t mask = umask(0);
+        umask(mask);
+        struct stat info{};
+        QVERIFY(stat(QFile::encodeName(completion.file).constData(), &info) == 0);
+        QCOMPARE(info.st_mode & 0777, 0666 & ~mask);
         QCOMPARE(QGuiApplication::clipboard()->text(),
                  path ? completion.file : QStringLiteral("Not yet uploaded. Please wait a few seconds"));
         QVERIFY(completion.launcher.opened.isEmpty() && completion.run.endCodes.isEmpty());

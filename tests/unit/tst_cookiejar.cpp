@@ -178,6 +178,29 @@ private slots:
         QCOMPARE(InspectableJar(path("cookies.ini")).allCookies().size(), 1);
     }
 
+    // A cookie file that cannot be written is reported in the log, and nothing stands in its place.
+    void unwritableFileIsLogged_data()
+    {
+        QTest::addColumn<QString>("blocked"); // a file where the folder should be, or a folder under the file's name
+        QTest::newRow("folder is a file") << "blocker/cookies.ini";
+        QTest::newRow("name is a folder") << "cookies.ini";
+    }
+    void unwritableFileIsLogged()
+    {
+        QFETCH(QString, blocked);
+        const QString target = m_dir + QLatin1Char('/') + blocked;
+        QFile blocker(path("blocker"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        QVERIFY(QDir(m_dir).mkdir(QStringLiteral("cookies.ini")));
+        InspectableJar jar(target);
+        jar.setAllCookies({cookie("k", "v", 1)});
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(QStringLiteral("CookieJar: Unable to save cookies to ") + target));
+        jar.save();
+        QVERIFY(QFileInfo(path("cookies.ini")).isDir());
+        QCOMPARE(QDir(m_dir).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+                 QStringList({"blocker", "cookies.ini"}));
+    }
+
     // 100,000 random and mutated files and streams: no crash, and no hostile count or length makes the reader allocate.
     void survivesRandomAndMutatedFiles()
     {

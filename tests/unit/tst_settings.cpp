@@ -1,5 +1,6 @@
 #include "settings/capturefolder.h"
 #include "settings/settings.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QSettings>
@@ -63,7 +64,8 @@ private slots:
         QCOMPARE(Settings::unscramble(Settings::scramble(withZero, key), key), QStringLiteral("ab"));
     }
 
-    void captureNamesAreUniqueAndInTheFolder()
+    // Each name is reserved by creating its file, so no later capture, clock or other program can take it.
+    void captureNamesAreReservedInTheFolder()
     {
         const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
         QVERIFY(documents.startsWith(qEnvironmentVariable("SNAPLARK_TEST_HOME")) && QDir(documents).removeRecursively());
@@ -72,12 +74,46 @@ private slots:
         QVERIFY(QDir(folder).exists());
         const QString first = CaptureFolder::newCaptureFileName(Settings::ModeScreenshot);
         const QString second = CaptureFolder::newCaptureFileName(Settings::ModeScreenshot);
+        const QString gif = CaptureFolder::newCaptureFileName(Settings::ModeGif);
         QVERIFY(first != second);
-        for (const QString &name : {first, second})
-            QCOMPARE(QFileInfo(name).absolutePath(), QDir::fromNativeSeparators(folder));
-        QVERIFY(first.endsWith(".png") && second.endsWith(".png")
-                && CaptureFolder::newCaptureFileName(Settings::ModeGif).endsWith(".gif"));
-        QVERIFY(QDir(folder).entryList(QDir::Files).isEmpty()); // the reservation leaves no files behind
+        const QRegularExpression form(QStringLiteral("^snaplark\\.[A-Za-z0-9]{6}\\.(png|gif)$"));
+        for (const QString &name : {first, second, gif}) {
+            const QFileInfo file(name);
+            QCOMPARE(file.absolutePath(), QDir::fromNativeSeparators(folder));
+            QVERIFY2(form.match(file.fileName()).hasMatch(), qPrintable(name));
+            QVERIFY2(file.isFile() && file.size() == 0, qPrintable(name));
+        }
+        QVERIFY(first.endsWith(".png") && gif.endsWith(".gif"));
+        QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 3); // nothing else left behind
+    }
+
+    // Taken names, a planted link among them, are passed over without touching them; a folder that takes no
+    // file, or names that are all taken, give no name rather than a wait without end.
+    void reservationNeverTakesAnExistingName()
+    {
+        const QDir folder(testScratchDir(QStringLiteral("reserve")));
+        QFile older(folder.filePath(QStringLiteral("snaplark.aaaaaa.png")));
+        QVERIFY(older.open(QIODevice::WriteOnly) && older.write("older capture") == 13);
+        older.close();
+        const QString victim = folder.filePath(QStringLiteral("victim"));
+        QVERIFY(QFile::link(victim, folder.filePath(QStringLiteral("snaplark.bbbbbb.png")))); // dangling
+        QStringList offered{"aaaaaa", "bbbbbb", "cccccc"};
+        const auto next = [&offered] { return offered.size() > 1 ? offered.takeFirst() : offered.first(); };
+
+        QCOMPARE(CaptureFolder::reserveCaptureFile(folder.path(), QStringLiteral("png"), next),
+                 folder.filePath(QStringLiteral("snaplark.cccccc.png")));
+        QCOMPARE(QFileInfo(folder.filePath(QStringLiteral("snaplark.cccccc.png"))).size(), qint64(0));
+        QVERIFY(older.open(QIODevice::ReadOnly));
+        QCOMPARE(older.readAll(), QByteArray("older capture"));
+        QVERIFY(!QFileInfo::exists(victim));
+
+        int asked = 0;
+        const auto taken = [&asked] { ++asked; return QStringLiteral("aaaaaa"); };
+        QVERIFY(CaptureFolder::reserveCaptureFile(folder.path(), QStringLiteral("png"), taken).isEmpty());
+        QVERIFY(asked > 1 && asked <= 1000);
+        asked = 0;
+        QVERIFY(CaptureFolder::reserveCaptureFile(older.fileName(), QStringLiteral("png"), taken).isEmpty()); // a file, no folder
+        QCOMPARE(asked, 1);
     }
 };
 

@@ -59,14 +59,15 @@ QList<QByteArray> ownHeaders(const TestService::Request &request)
     return own;
 }
 
-QList<WndProgress *> visibleProgressWindows()
+QList<WndProgress *> progressWindows(bool visibleOnly = true)
 {
     QList<WndProgress *> windows;
     for (QWidget *widget : QApplication::topLevelWidgets())
-        if (auto *progress = qobject_cast<WndProgress *>(widget); progress && progress->isVisible())
+        if (auto *progress = qobject_cast<WndProgress *>(widget); progress && (progress->isVisible() || !visibleOnly))
             windows << progress;
     return windows;
 }
+QList<WndProgress *> visibleProgressWindows() { return progressWindows(); }
 
 } // namespace
 
@@ -378,8 +379,12 @@ private slots:
         renamed("renamed, then removed", kCapture, false, {fresh}, {}, "new.png");
         renamed("retry after a reply error", kCapture, false, {Reply::httpError(503), fresh}, failure, "new.png");
         renamed("retry after a server error", kCapture, false, {Reply::statusError("Busy"), fresh}, {"Busy"}, "new.png");
-        renamed("name of an older capture", kCapture, false, {Reply::fileName("abc.png")}, {}, "abc.png");
         renamed("command line: the user's file", "abc.png", true, {Reply::fileName("abc.png")}, {}, "abc.png");
+        // the local path names the uploaded file where it is, not the file it was not renamed to
+        QTest::newRow("name of an older capture") << kCapture << false << QList<Reply>{Reply::fileName("abc.png")} << 0
+                                                  << QStringList() << QStringList{"abc.png"} << "%2/" + kCapture << "%1abc.png";
+        QTest::newRow("command line: another name") << "mine.png" << true << QList<Reply>{fresh} << 0 << QStringList()
+                                                    << QStringList{"abc.png", "mine.png"} << "%2/mine.png" << "%1new.png";
         QTest::newRow("status OK") << kCapture << false << QList<Reply>{Reply::statusOk("http:\\/\\/s.example\\/page7")} << 0
                                    << QStringList() << QStringList{"abc.png", kCapture} << "untouched" << "http://s.example/page7";
     }
@@ -412,8 +417,10 @@ private slots:
             qputenv("SNAPLARK_SERVICE_URL", QStringLiteral("http://127.0.0.1:%1/").arg(gone.serverPort()).toLatin1());
         }
         m_run->answer = answer;
+        const int windowsBefore = progressWindows(false).size();
 
         QVERIFY(upload(path, commandLine));
+        QCOMPARE(progressWindows(false).size(), windowsBefore + 1); // one, however often it retried
         QCOMPARE(m_messages, messages);
         if (!messages.isEmpty())
             QCOMPARE(m_run->dialogs.first(), QStringLiteral("Snaplark Upload Exception"));
