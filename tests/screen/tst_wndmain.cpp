@@ -186,6 +186,7 @@ private slots:
     // none, ends in the error box: no file, and never the whole desktop.
     void emptyRequestSavesNothing()
     {
+        QVERIFY(QDir(CaptureFolder::path()).removeRecursively());
         QVERIFY(openOverlay());
         Settings::setCurrentAction(Settings::ActionSaveOnly);
         QImage desktop(64, 48, QImage::Format_RGB32);
@@ -248,32 +249,36 @@ private slots:
         for (QLabel *caption : captions)
             caption->hide();
         const QImage bare = tool->grab().toImage();
-        int previousEnd = -100; // nothing to the left of the first
-        for (int i = 0; i < captions.size(); ++i) {
-            QLabel *caption = captions[i];
+        QVector<QPair<int, int>> inks;
+        QStringList whats;
+        for (QLabel *caption : captions) {
             caption->show();
-            const auto ink = columnsInked(tool->grab().toImage(), bare);
+            inks.append(columnsInked(tool->grab().toImage(), bare));
             caption->hide();
             // the same text drawn with room to spare: the caption lost no column to its box
             QImage blank(400, 40, QImage::Format_RGB32);
             blank.fill(Qt::white);
-            QImage freeInk = blank;
+            QImage alone = blank;
             {
-                QPainter painter(&freeInk);
+                QPainter painter(&alone);
                 painter.setFont(caption->font());
                 painter.drawText(QPoint(100, 30), caption->text());
             }
-            const auto whole = columnsInked(freeInk, blank);
-            const QString what = QStringLiteral("%1 at %2..%3, %4 pixels wide in %5 px")
-                                     .arg(caption->text()).arg(ink.first).arg(ink.second)
-                                     .arg(whole.second - whole.first + 1).arg(caption->font().pixelSize());
-            QVERIFY2(qAbs((ink.second - ink.first) - (whole.second - whole.first)) <= 1, qPrintable(what));
-            QVERIFY2(ink.first >= 2 && ink.second < tool->width() - 2, qPrintable(what));
-            QVERIFY2(ink.first - previousEnd > 3, qPrintable(what + " touches its left neighbour"));
+            const auto whole = columnsInked(alone, blank);
+            const auto &ink = inks.last();
+            QVERIFY2(ink.first <= ink.second, qPrintable(caption->text() + " is not drawn"));
+            whats.append(QStringLiteral("%1 at %2..%3, %4 pixels wide in %5 px")
+                             .arg(caption->text()).arg(ink.first).arg(ink.second)
+                             .arg(whole.second - whole.first + 1).arg(caption->font().pixelSize()));
+            QVERIFY2(qAbs((ink.second - ink.first) - (whole.second - whole.first)) <= 1, qPrintable(whats.last()));
+            QVERIFY2(ink.first >= 2 && ink.second < tool->width() - 2, qPrintable(whats.last()));
+        }
+        for (int i = 1; i < inks.size(); ++i)
+            QVERIFY2(inks[i].first - inks[i - 1].second > 3, qPrintable(whats[i] + " touches " + whats[i - 1]));
+        for (int i = 0; i < inks.size(); ++i) {
             const QPushButton *mode = button(modes[i].first);
-            QVERIFY2(qAbs((ink.first + ink.second) / 2 - (mode->x() + mode->width() / 2)) <= 6,
-                     qPrintable(what + " is not under its button"));
-            previousEnd = ink.second;
+            QVERIFY2(qAbs((inks[i].first + inks[i].second) / 2 - (mode->x() + mode->width() / 2)) <= 6,
+                     qPrintable(whats[i] + " is not under its button"));
         }
     }
 
