@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -79,6 +80,58 @@ static void append_exec_argument(Text *text, const char *argument)
         append_value_char(text, *argument);
     }
     append_text(text, "\"");
+}
+
+/* Characters a URL's path keeps as they are (RFC 3986: unreserved,
+ * sub-delims, ':', '@' and the separator). */
+static int path_char(unsigned char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+           || (c && strchr("-._~!$&'()*+,;=:@/", c));
+}
+
+static int hex_digit(char c) { return c && strchr("0123456789abcdefABCDEF", c); }
+
+/* Whether the path is already written as a URL path: nothing but path
+ * characters and complete percent escapes. */
+static int encoded_path(const char *path)
+{
+    for (; *path; ++path) {
+        if (*path == '%' ? !(hex_digit(path[1]) && hex_digit(path[2])) : !path_char((unsigned char)*path))
+            return 0;
+        if (*path == '%')
+            path += 2;
+    }
+    return 1;
+}
+
+/* The captures folder as a file URL.  Callers hand over "file:///" and the
+ * folder, which may be pasted in unescaped: a name with a space, '%' or '#'
+ * then is no URL (and '#' would end the path), so such a path is escaped
+ * here.  One that already reads as a URL path is kept as it is. */
+static char *folder_url(const char *given)
+{
+    const char *path = strncasecmp(given, "file:", 5) == 0 ? given + 5 : given;
+    while (*path == '/')
+        ++path; /* "file:///" pasted before an absolute path gives four slashes */
+    Text url = {NULL, 0, 0, 0};
+    append_text(&url, "file:///");
+    if (encoded_path(path)) {
+        append_text(&url, path);
+    } else {
+        for (; *path; ++path) {
+            char escape[4];
+            if (path_char((unsigned char)*path))
+                append(&url, path, 1);
+            else if (snprintf(escape, sizeof escape, "%%%02X", (unsigned char)*path) == 3)
+                append(&url, escape, 3);
+        }
+    }
+    if (url.failed) {
+        free(url.data);
+        return NULL;
+    }
+    return url.data;
 }
 
 static char *desktop_entry(const char *app_dir, const char *captures_url, const char *icon)
@@ -215,11 +268,11 @@ static int replace_file(const char *dir, const char *path, const char *content)
 bool CreateJumpMenu(const char16_t *appDir, const char16_t *capturesUrl)
 {
     char *app_dir = snaplark_utf16_to_utf8(appDir);
-    char *captures_url = snaplark_utf16_to_utf8(capturesUrl);
+    char *captures = snaplark_utf16_to_utf8(capturesUrl);
+    char *captures_url = captures && *captures ? folder_url(captures) : NULL;
+    free(captures);
     char *icon = app_dir && *app_dir ? icon_for(app_dir) : NULL;
-    char *content = icon && captures_url && *captures_url
-                        ? desktop_entry(app_dir, captures_url, icon)
-                        : NULL;
+    char *content = icon && captures_url ? desktop_entry(app_dir, captures_url, icon) : NULL;
     char *dir = content ? applications_dir() : NULL;
     char *path = NULL;
     bool done = dir && make_dirs(dir) && asprintf(&path, "%s/%s", dir, entry_name) >= 0;

@@ -58,6 +58,9 @@ QPixmap CaptureState::dim(const QPixmap &plain)
 
 QPixmap CaptureState::crop(const QPixmap &plain, const QRect &rect)
 {
+    // QImage::copy takes a null rectangle for the whole picture.
+    if (!rect.intersects(plain.rect()))
+        return QPixmap();
     return QPixmap::fromImage(plain.toImage().copy(rect));
 }
 

@@ -48,6 +48,7 @@ public:
     // The building blocks, usable on their own.
     // The picture reduced to at most 256 colours, each one darkened.
     static QPixmap dim(const QPixmap &plain);
+    // Null for a rectangle that holds no pixel of the picture.
     static QPixmap crop(const QPixmap &plain, const QRect &rect);
     // A window rectangle (desktop coordinates) cut to the virtual desktop and
     // moved into overlay coordinates; null when nothing of it is visible.

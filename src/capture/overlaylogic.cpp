@@ -13,7 +13,7 @@ QRect selectionRect(const QPoint &press, const QPoint &cursor)
 
 bool isClick(const QRect &selection)
 {
-    return selection.width() <= 1 && selection.height() <= 1;
+    return selection.isEmpty() || (selection.width() <= 1 && selection.height() <= 1);
 }
 
 QString colorText(const QPixmap &grab, const QPoint &cursor)
@@ -78,6 +78,22 @@ QRegion selectionChange(const QRect &before, const QRect &after)
         return QRegion(outer).subtracted(QRegion(r.adjusted(2, 2, -2, -2)));
     };
     return (QRegion(before) ^ QRegion(after)) + frame(before) + frame(after);
+}
+
+QVector<int> captionLefts(const QVector<int> &centres, const QVector<int> &widths, int frameWidth, int gap)
+{
+    QVector<int> lefts;
+    for (int i = 0; i < centres.size(); ++i) {
+        // Twice the room's edges, so that odd distances round inward.
+        const int left2 = i == 0 ? 2 * gap : centres[i - 1] + centres[i] + gap;
+        const int right2 = i + 1 == centres.size() ? 2 * (frameWidth - gap) : centres[i] + centres[i + 1] - gap;
+        const int roomLeft = (left2 + 1) / 2, roomRight = right2 / 2;
+        const int width = widths.value(i);
+        if (width > roomRight - roomLeft)
+            return {};
+        lefts.append(qBound(roomLeft, centres[i] - width / 2, roomRight - width));
+    }
+    return lefts;
 }
 
 } // namespace OverlayLogic

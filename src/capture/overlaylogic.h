@@ -16,7 +16,8 @@ namespace OverlayLogic {
 // the distances, so a press and release at one point gives 0 x 0.
 QRect selectionRect(const QPoint &press, const QPoint &cursor);
 
-// A selection this small is a click and captures nothing.
+// A selection this small is a click and captures nothing; so is one with
+// no width or no height (a straight drag), which holds no pixel.
 bool isClick(const QRect &selection);
 
 // The colour of the pixel the hint names for a cursor point, "#RRGGBB"; black
@@ -42,5 +43,12 @@ QRect cutToWorkAreas(const QRect &window, const QVector<QRect> &workAreas);
 // What must be repainted when a drag changes the selection from `before` to
 // `after`: the area that changed brightness and both dashed frames.
 QRegion selectionChange(const QRect &before, const QRect &after);
+
+// Where the mode captions go: each centred under its button (the centres,
+// left to right), moved inward where the frame's edge is nearer, and kept
+// `gap` pixels clear of the midpoints between neighbouring buttons so that
+// neighbouring captions never touch.  Returns the captions' left edges, or
+// nothing when one of the widths does not fit its room.
+QVector<int> captionLefts(const QVector<int> &centres, const QVector<int> &widths, int frameWidth, int gap);
 
 } // namespace OverlayLogic

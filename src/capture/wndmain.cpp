@@ -1,6 +1,7 @@
 #include "capture/wndmain.h"
 
 #include "app/appcontrol.h"
+#include "app/fatalerror.h"
 #include "app/serviceconfig.h"
 #include "capture/capturecompletion.h"
 #include "capture/capturestate.h"
@@ -22,11 +23,14 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPainter>
 #include <QPaintEvent>
 #include <QPushButton>
 #include <QTimer>
+#include <QUrl>
+#include <QVector>
 
 namespace {
 
@@ -34,6 +38,8 @@ constexpr unsigned kSysCommand = 0x0112;
 constexpr unsigned kMinimize = 0xF020;
 constexpr unsigned kRestore = 0xF120;
 const char kFloatingButton[] = "SnaplarkFloatingButton";
+const char kActiveWindowTip[] = "Active window capture";
+const char kNoActiveWindowTip[] = "No active window to capture";
 
 // The windows that receive the other kinds of capture arrive with their own
 // work; until then their hand-over ends the run cleanly.
@@ -62,19 +68,49 @@ QPushButton *toolButton(QWidget *parent, const char *name, const QRect &geometry
     return button;
 }
 
-QPushButton *modeButton(QWidget *parent, const char *name, int x, const QString &caption, int captionX,
-                        Qt::Alignment captionAlignment = Qt::AlignHCenter)
+QPushButton *modeButton(QWidget *parent, const char *name, int x, const QString &caption,
+                        QVector<QLabel *> *captions)
 {
     auto *button = toolButton(parent, name, QRect(x, 251, 60, 30), 32, QString(), QString());
     button->setCheckable(true);
     auto *label = new QLabel(caption, parent);
     label->setObjectName(QStringLiteral("lbl") + QLatin1String(name + 3));
-    label->setGeometry(captionX, 274, 71, 20);
-    label->setAlignment(captionAlignment | Qt::AlignTop);
-    QFont font = label->font();
-    font.setPixelSize(9);
-    label->setFont(font);
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    captions->append(label);
     return button;
+}
+
+// The captions' design size, and the smallest they may shrink to where the
+// font in use would otherwise run neighbouring captions together.
+constexpr int kCaptionPixelSize = 9;
+constexpr int kSmallestCaptionPixelSize = 7;
+// Clear pixels kept between neighbouring captions and from the frame's edges.
+constexpr int kCaptionGap = 4;
+
+// Each caption centred under its button (whose icon the frame's picture
+// draws there), in the largest size at which every caption fits its room.
+void placeCaptions(const QVector<QPushButton *> &buttons, const QVector<QLabel *> &captions, int frameWidth)
+{
+    QVector<int> centres;
+    for (const QPushButton *button : buttons)
+        centres.append(button->x() + button->width() / 2);
+    QFont font = captions.first()->font();
+    QVector<int> widths, lefts;
+    for (int size = kCaptionPixelSize; size >= kSmallestCaptionPixelSize && lefts.isEmpty(); --size) {
+        font.setPixelSize(size);
+        const QFontMetrics metrics(font);
+        widths.clear();
+        // One pixel more than the advance: antialiased glyphs may bleed into it.
+        for (const QLabel *caption : captions)
+            widths.append(metrics.horizontalAdvance(caption->text()) + 1);
+        lefts = OverlayLogic::captionLefts(centres, widths, frameWidth, kCaptionGap);
+    }
+    // Should even the smallest size not fit, they stay centred under their buttons.
+    for (int i = 0; i < captions.size(); ++i) {
+        captions[i]->setFont(font);
+        const int left = lefts.isEmpty() ? centres[i] - widths[i] / 2 : lefts[i];
+        captions[i]->setGeometry(left, 274, widths[i], 20);
+    }
 }
 
 } // namespace
@@ -90,6 +126,11 @@ WndMain::WndMain()
     // Built first, while an early grab's pixels are still being made ready.
     buildForm();
     m_state = std::make_unique<CaptureState>(winId());
+    // Without an active window the button has nothing to capture: an empty
+    // request must never become the whole desktop.
+    const bool activeWindowKnown = !activeWindowArea().isEmpty();
+    m_btnActiveWindow->setEnabled(activeWindowKnown);
+    m_btnActiveWindow->setToolTip(QLatin1String(activeWindowKnown ? kActiveWindowTip : kNoActiveWindowTip));
     m_zoom = new ZoomFrame(m_tool, m_state.get());
     m_zoom->setObjectName(QStringLiteral("zoomFrame"));
     m_zoom->setGeometry(12, 51, 186, 186);
@@ -115,6 +156,7 @@ WndMain::WndMain()
 
     m_chbVideoMode->setChecked(false);
     m_chbVideoMode->setVisible(Extension::videoAvailable());
+    m_lblVideoMode->setVisible(Extension::videoAvailable());
 
     m_lblUsername->setText(QStringLiteral("Not logged in"));
     Platform::applySystemProxyIfEnabled();
@@ -140,6 +182,8 @@ void WndMain::buildForm()
     m_tool->setStyleSheet(QStringLiteral(
         "QFrame#WndTool { background-image: url(:/resources/frmMain.png); background-repeat: no-repeat; }\n"
         "QPushButton { border: none; background: none; }\n"
+        // The frame's picture draws the icons; a disabled one is washed out.
+        "QPushButton:disabled { background-color: rgba(255, 255, 255, 170); border-radius: 7px; }\n"
         "QPushButton:checked { background-image: url(:/resources/chbModeSelect.png);"
         " background-position: center; background-repeat: no-repeat; }"));
 
@@ -155,7 +199,7 @@ void WndMain::buildForm()
                                  QStringLiteral("!!!!!!!Full desktop capture"));
     m_btnActiveWindow = toolButton(m_tool, "btnActiveWindow", QRect(207, 100, 39, 39), 32,
                                    QString(),
-                                   QStringLiteral("Active window capture"));
+                                   QLatin1String(kActiveWindowTip));
     m_btnSettings = toolButton(m_tool, "btnSettings", QRect(207, 150, 39, 39), 32,
                                QString(), QStringLiteral("Settings"));
     m_btnHelp = toolButton(m_tool, "btnHelp", QRect(207, 200, 39, 39), 32,
@@ -168,11 +212,13 @@ void WndMain::buildForm()
     infoFont.setPixelSize(10);
     m_lblInfo->setFont(infoFont);
 
-    m_chbImageMode = modeButton(m_tool, "chbImageMode", -4, QStringLiteral("Screenshot"), 3);
-    m_chbGifMode = modeButton(m_tool, "chbGifMode", 63, QStringLiteral("Animated GIF"), 60);
-    m_chbScrollMode = modeButton(m_tool, "chbScrollMode", 132, QStringLiteral("ScrollCapture"), 136);
-    m_chbVideoMode = modeButton(m_tool, "chbVideoMode", 199, QStringLiteral("Video"), 174,
-                                Qt::AlignRight); // its caption box starts left of the button
+    QVector<QLabel *> captions;
+    m_chbImageMode = modeButton(m_tool, "chbImageMode", -4, QStringLiteral("Screenshot"), &captions);
+    m_chbGifMode = modeButton(m_tool, "chbGifMode", 63, QStringLiteral("Animated GIF"), &captions);
+    m_chbScrollMode = modeButton(m_tool, "chbScrollMode", 132, QStringLiteral("ScrollCapture"), &captions);
+    m_chbVideoMode = modeButton(m_tool, "chbVideoMode", 199, QStringLiteral("Video"), &captions);
+    placeCaptions({m_chbImageMode, m_chbGifMode, m_chbScrollMode, m_chbVideoMode}, captions, m_tool->width());
+    m_lblVideoMode = captions.last();
     m_chbImageMode->setChecked(true);
     // One exclusive group: clicking a mode checks it and unchecks the others;
     // clicking the checked one keeps it checked.
@@ -321,11 +367,17 @@ void WndMain::openScreenshotEditor()
     m_editor->show();
 }
 
+QRect WndMain::activeWindowArea() const
+{
+    return OverlayLogic::cutToWorkAreas(m_state->activeWindowRect(), ScreenGeometry::screenRects(true, false));
+}
+
 void WndMain::onActiveWindowClick()
 {
+    const QRect window = activeWindowArea();
+    if (window.isEmpty())
+        return; // the button is disabled then; the overlay stays
     m_state->setRequestMode(currentMode());
-    const QRect window = OverlayLogic::cutToWorkAreas(m_state->activeWindowRect(),
-                                                      ScreenGeometry::screenRects(true, false));
     m_state->setRequestRect(window);
     m_state->setRequestKind(CaptureState::Region);
     openEditorOrDispatch();
@@ -373,7 +425,12 @@ void WndMain::dispatchCapture(CaptureState *state, bool selectActions)
         } else if (state->requestKind() == CaptureState::FullScreen) {
             completeScreenshot(state->plainGrab());
         } else {
-            completeScreenshot(state->croppedGrab());
+            const QPixmap picture = state->croppedGrab();
+            // An empty request holds no pixel; it is never the whole desktop.
+            if (picture.isNull())
+                reportFatalError(QStringLiteral("Nothing to capture: the selected area is empty"), true);
+            else
+                completeScreenshot(picture);
         }
         break;
     case Settings::ModeVideo:
@@ -411,8 +468,9 @@ void WndMain::onSettingsClick()
 void WndMain::beforeAppExit()
 {
     Extension::sendSignal(QLatin1String(kFloatingButton), kSysCommand, kRestore, 0);
-    Extension::createJumpMenu(QCoreApplication::applicationDirPath(),
-                              QStringLiteral("file:///") + QDir::toNativeSeparators(CaptureFolder::path()));
+    // A proper file URL: the folder's name has a space, and may hold '%' or '#'.
+    const QUrl captures = QUrl::fromLocalFile(QDir::fromNativeSeparators(CaptureFolder::path()));
+    Extension::createJumpMenu(QCoreApplication::applicationDirPath(), captures.toString(QUrl::FullyEncoded));
 }
 
 void WndMain::closeEvent(QCloseEvent *event)

@@ -65,6 +65,8 @@ private:
     void openScreenshotEditor();
 
     QRect selection() const;
+    // The active window as a capture takes it; empty when there is none.
+    QRect activeWindowArea() const;
 
     QPoint m_press;
     QPoint m_release;
@@ -88,5 +90,6 @@ private:
     QPushButton *m_chbGifMode = nullptr;
     QPushButton *m_chbScrollMode = nullptr;
     QPushButton *m_chbVideoMode = nullptr;
+    QLabel *m_lblVideoMode = nullptr; // its caption, shown with it
     QButtonGroup *m_modes = nullptr;
 };

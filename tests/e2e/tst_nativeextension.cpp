@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QWidget>
 #include <QX11Info>
 #include <QtTest>
@@ -241,24 +242,37 @@ private slots:
         QVERIFY(program.setPermissions(program.permissions() | QFileDevice::ExeOwner));
         const QString entry = qEnvironmentVariable("XDG_DATA_HOME") + "/applications/snaplark.desktop";
         QFile::remove(entry);
+        // what the folder action hands to xdg-open, with the entry's doubled percent signs undone
+        const auto openedAddress = [&entry] {
+            const QString exec = readText(entry).section("\n[Desktop Action OpenCaptures]\n", 1).section("\nExec=", 1);
+            return exec.section('\n', 0, 0).section("xdg-open \"", 1).chopped(1).replace("%%", "%");
+        };
 
-        // a percent sign would be a field code unless doubled
-        const QString captures = "file:///home/me/Documents/100% Snaplark Captures";
-        QVERIFY(Extension::createJumpMenu(appDir, captures));
-        QVERIFY(readText(entry).contains("\n[Desktop Action OpenCaptures]\n"));
-        QVERIFY(readText(entry).contains("\nExec=xdg-open \"file:///home/me/Documents/100%% Snaplark Captures\"\n"));
+        // a name a URL must escape: a space, a percent sign (also a field code unless doubled),
+        // '#' (else the rest is a fragment) and a letter beyond ASCII
+        const QString captures = dir.filePath(QStringLiteral("100% Snaplark #1 Captures \u00e9"));
+        QVERIFY(QDir().mkpath(captures));
+        const QString address = QUrl::fromLocalFile(captures).toString(QUrl::FullyEncoded);
+        // pasted after "file:///" unescaped, as the interface's callers may do, or already a URL
+        for (const QString &given : {"file:///" + captures, address}) {
+            QVERIFY(Extension::createJumpMenu(appDir, given));
+            QCOMPARE(openedAddress(), address);
+            // a desktop finds the folder there
+            QVERIFY(x("gio", {"info", openedAddress()}).contains("local path: " + captures + "\n"));
+        }
+        QVERIFY(readText(entry).contains("%%25%%20Snaplark%%20%%231"));
         // unchanged: the file is left alone (an old stamp stays)
         QVERIFY(!Desktop::tool("touch", {"-d", "2001-02-03 04:05:06", entry}).isNull());
         const QDateTime stamp = QFileInfo(entry).lastModified();
-        QVERIFY(Extension::createJumpMenu(appDir, captures));
+        QVERIFY(Extension::createJumpMenu(appDir, address));
         QCOMPARE(QFileInfo(entry).lastModified(), stamp);
 
         // a desktop reads the program back exactly
         x("gio", {"launch", entry});
         QTRY_COMPARE(readText(launched), appDir + "/snaplark");
         // changed: written anew
-        QVERIFY(Extension::createJumpMenu(appDir, "file:///home/me/Other Captures"));
-        QVERIFY(readText(entry).contains("\nExec=xdg-open \"file:///home/me/Other Captures\"\n"));
+        QVERIFY(Extension::createJumpMenu(appDir, "file:///home/me/Other%20Captures"));
+        QCOMPARE(openedAddress(), QStringLiteral("file:///home/me/Other%20Captures"));
     }
 
     // Keys and wheel turns made by xdotool reach the window with the hooked title.

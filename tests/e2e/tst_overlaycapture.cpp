@@ -6,7 +6,11 @@
 #include "testsupport.h"
 
 #include <QPainter>
+#include <QX11Info>
 #include <QtTest>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 
 #include <memory>
 
@@ -195,6 +199,44 @@ private slots:
         else
             QCOMPARE(QString::fromUtf8(Desktop::clipboard()),
                      copied == Settings::ClipboardLocalPath ? file : kClipboardBefore);
+    }
+
+    // With no active window the button captures nothing, where it used to give the whole
+    // desktop: the overlay stays, and the drag that follows saves just the dragged region.
+    void activeWindowButtonWithoutOne_data()
+    {
+        QTest::addColumn<bool>("library");
+        QTest::newRow("the window manager says none is active") << true;
+        QTest::newRow("no extension library") << false;
+    }
+    void activeWindowButtonWithoutOne()
+    {
+        QFETCH(bool, library);
+        const QString extension = m_scratch + "/bin/libExtension.so";
+        QVERIFY(library || QFile::rename(extension, extension + ".away"));
+        auto restore = qScopeGuard([&] { library || QFile::rename(extension + ".away", extension); });
+        Settings::setDefAction(Settings::ActionSaveOnly);
+        Settings::setDefClipboard(Settings::ClipboardNone);
+        FakeFileManagerService fileManager;
+        QVERIFY(fileManager.registered());
+        const QImage picture = settledScreen().copy(kSelection);
+        Display *display = QX11Info::display();
+        const Window none = 0;
+        XChangeProperty(display, QX11Info::appRootWindow(), XInternAtom(display, "_NET_ACTIVE_WINDOW", False),
+                        XA_WINDOW, 32, PropModeReplace, reinterpret_cast<const unsigned char *>(&none), 1);
+        XSync(display, False);
+
+        QVERIFY2(startOverlay(), qPrintable(m_run->log()));
+        QVERIFY(m_run->log().contains("Active window visible bounds: 0,0,-1,-1"));
+        QVERIFY(click(QPoint(1279 - 50 - 253 + 207 + 19, 799 - 50 - 390 + 100 + 19)));
+        QVERIFY2(!waitUntil([this] { return !m_run->isRunning(); }, 1500), qPrintable(m_run->log()));
+        QCOMPARE(windowGeometry(m_overlay), screenRect());
+        QCOMPARE(QDir(capturesFolder()).entryList(QDir::Files | QDir::Hidden), QStringList());
+
+        QVERIFY(drag(kSelection.topLeft(), kSelection.bottomRight() + QPoint(1, 1)));
+        const QString file = finishedCapture();
+        QVERIFY2(!file.isEmpty(), qPrintable(m_run->log()));
+        QCOMPARE(rgb(QImage(file, "PNG")), picture);
     }
 
     // With the first-run settings a drag opens the editor; a filled rectangle, the selection moved

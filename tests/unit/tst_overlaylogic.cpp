@@ -19,7 +19,10 @@ private slots:
         QTest::addColumn<bool>("click");
         QTest::newRow("release at the press point") << QPoint(300, 200) << QPoint(300, 200) << QRect(300, 200, 0, 0) << true;
         QTest::newRow("one pixel diagonally up-left") << QPoint(300, 200) << QPoint(299, 199) << QRect(299, 199, 1, 1) << true;
-        QTest::newRow("two pixels down") << QPoint(300, 200) << QPoint(300, 202) << QRect(300, 200, 0, 2) << false;
+        // a straight drag has no width or no height: no pixel to capture
+        QTest::newRow("straight down") << QPoint(300, 200) << QPoint(300, 202) << QRect(300, 200, 0, 2) << true;
+        QTest::newRow("200 sideways") << QPoint(500, 200) << QPoint(300, 200) << QRect(300, 200, 200, 0) << true;
+        QTest::newRow("one pixel wide, 50 high") << QPoint(300, 200) << QPoint(301, 250) << QRect(300, 200, 1, 50) << false;
         QTest::newRow("dragged left and up") << QPoint(110, 70) << QPoint(10, 20) << QRect(10, 20, 100, 50) << false;
     }
     void clickTest()
@@ -92,6 +95,27 @@ private slots:
         QFETCH(QVector<QRect>, areas);
         QFETCH(QRect, expected);
         QCOMPARE(OverlayLogic::cutToWorkAreas(window, areas), expected);
+    }
+
+    // Captions centred under their buttons, kept 4 pixels clear of the frame's edges and of the
+    // midpoints between buttons; none when one is too wide for its room.
+    void captionLefts_data()
+    {
+        QTest::addColumn<QVector<int>>("widths");
+        QTest::addColumn<QVector<int>>("lefts");
+        // buttons centred at 30, 100 and 160 in a frame 200 wide: rooms [4, 63], [67, 128], [132, 196]
+        QTest::newRow("narrow: centred") << QVector<int>{20, 20, 20} << QVector<int>{20, 90, 150};
+        QTest::newRow("widest that fit") << QVector<int>{59, 61, 64} << QVector<int>{4, 67, 132};
+        QTest::newRow("pushed in from the frame's edge") << QVector<int>{56, 20, 20} << QVector<int>{4, 90, 150};
+        QTest::newRow("pushed away from the next") << QVector<int>{20, 60, 20} << QVector<int>{20, 68, 150};
+        QTest::newRow("middle one pixel too wide") << QVector<int>{20, 62, 20} << QVector<int>{};
+        QTest::newRow("last one pixel too wide") << QVector<int>{20, 20, 65} << QVector<int>{};
+    }
+    void captionLefts()
+    {
+        QFETCH(QVector<int>, widths);
+        QFETCH(QVector<int>, lefts);
+        QCOMPARE(OverlayLogic::captionLefts({30, 100, 160}, widths, 200, 4), lefts);
     }
 };
 
