@@ -1,14 +1,14 @@
 #include "app/startup.h"
 
-#include "app/commandline.h"
-#include "app/fatalerror.h"
-#include "app/appcontrol.h"
-#include "app/qtsingleapplication.h"
 #include "app/clipboardkeeper.h"
+#include "app/commandline.h"
+#include "app/qtsingleapplication.h"
 #include "app/wndforcestarterrormsgbox.h"
 #include "capture/wndmain.h"
+#include "core/appcontrol.h"
 #include "extension/extension.h"
 #include "platform/processlauncher.h"
+#include "ui/fatalerror.h"
 #include "upload/uploadmanager.h"
 
 #include <QDebug>

@@ -1,7 +1,7 @@
 #include "editor/editoractions.h"
 
-#include "app/appcontrol.h"
-#include "capture/screengeometry.h"
+#include "core/appcontrol.h"
+#include "core/screengeometry.h"
 #include "settings/settings.h"
 
 #include <QCheckBox>

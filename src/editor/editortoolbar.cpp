@@ -1,7 +1,7 @@
 #include "editor/editortoolbar.h"
 
-#include "app/serviceconfig.h"
 #include "capture/overlaylogic.h"
+#include "core/serviceconfig.h"
 #include "ui/baseframe.h"
 
 #include <QCheckBox>

@@ -1,8 +1,8 @@
 #include "editor/wndscreenshoteditor.h"
 
-#include "capture/capturestate.h"
-#include "capture/screengeometry.h"
 #include "capture/wndmain.h"
+#include "core/capturestate.h"
+#include "core/screengeometry.h"
 #include "settings/settings.h"
 #include "ui/baseframe.h"
 

@@ -1,7 +1,7 @@
 #include "ui/basedialog.h"
 
-#include "app/appcontrol.h"
-#include "capture/screengeometry.h"
+#include "core/appcontrol.h"
+#include "core/screengeometry.h"
 #include "ui/fixeddpi.h"
 
 #include <QApplication>

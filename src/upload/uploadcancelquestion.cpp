@@ -1,7 +1,7 @@
 #include "upload/uploadcancelquestion.h"
 
-#include "app/appcontrol.h"
-#include "capture/screengeometry.h"
+#include "core/appcontrol.h"
+#include "core/screengeometry.h"
 #include "ui/basedialog.h"
 
 #include <QMessageBox>

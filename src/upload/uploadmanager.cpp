@@ -1,8 +1,8 @@
 #include "upload/uploadmanager.h"
 
-#include "app/appcontrol.h"
-#include "app/fatalerror.h"
-#include "app/serviceconfig.h"
+#include "core/appcontrol.h"
+#include "ui/fatalerror.h"
+#include "core/serviceconfig.h"
 #include "extension/extension.h"
 #include "platform/platform.h"
 #include "platform/processlauncher.h"

@@ -1,8 +1,8 @@
 #include "upload/wndauthorization.h"
 
-#include "app/appcontrol.h"
-#include "app/serviceconfig.h"
-#include "capture/screengeometry.h"
+#include "core/appcontrol.h"
+#include "core/screengeometry.h"
+#include "core/serviceconfig.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
 

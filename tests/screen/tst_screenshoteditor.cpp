@@ -1,5 +1,5 @@
-#include "capture/capturestate.h"
 #include "capture/wndmain.h"
+#include "core/capturestate.h"
 #include "desktopdriver.h"
 #include "editor/wndscreenshoteditor.h"
 #include "fakefilemanager.h"

@@ -1,6 +1,6 @@
-#include "capture/capturestate.h"
+#include "core/capturestate.h"
 #include "capture/overlaylogic.h"
-#include "capture/screengeometry.h"
+#include "core/screengeometry.h"
 #include "capture/wndmain.h"
 #include "desktopdriver.h"
 #include "extension/extension.h"

@@ -1,5 +1,5 @@
-#include "app/serviceconfig.h"
 #include "app/startup.h"
+#include "core/serviceconfig.h"
 #include "testsupport.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
-#include "capture/screengeometry.h"
+#include "core/screengeometry.h"
 
-#include "capture/screengrabber.h"
+#include "core/screengrabber.h"
 
 #include <QDebug>
 #include <QGuiApplication>
