@@ -7,7 +7,6 @@
 #include "capture/overlaylogic.h"
 #include "core/screengeometry.h"
 #include "capture/zoomframe.h"
-#include "editor/wndscreenshoteditor.h"
 #include "extension/extension.h"
 #include "platform/platform.h"
 #include "platform/processlauncher.h"
@@ -15,6 +14,7 @@
 #include "settings/settings.h"
 #include "ui/baseframe.h"
 #include "ui/fixeddpi.h"
+#include "ui/toolframeplace.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -79,8 +79,9 @@ QPushButton *modeButton(QWidget *parent, const char *name, int x, const QString 
 
 } // namespace
 
-WndMain::WndMain()
+WndMain::WndMain(CaptureRoutes routes)
     : QWidget(nullptr)
+    , m_routes(std::move(routes))
 {
     // The grab must not show the floating button: with one to minimise, the
     // screens are grabbed no earlier than they always were.  Without one the
@@ -110,7 +111,7 @@ WndMain::WndMain()
     if (style.open(QIODevice::ReadOnly))
         qApp->setStyleSheet(QString::fromUtf8(style.readAll()));
 
-    m_tool->move(OverlayLogic::lowerPlace(ScreenGeometry::primaryScreenInOverlay(), m_tool->size()));
+    m_tool->move(ToolFramePlace::lower(ScreenGeometry::primaryScreenInOverlay(), m_tool->size()));
     m_controlHeld = false;
 
     m_chbVideoMode->setChecked(false);
@@ -120,7 +121,7 @@ WndMain::WndMain()
     Platform::applySystemProxyIfEnabled();
 
     if (m_tool->geometry().contains(m_cursor))
-        m_tool->move(OverlayLogic::dodge(m_tool->geometry(), m_cursor, ScreenGeometry::primaryScreenInOverlay()));
+        m_tool->move(ToolFramePlace::dodge(m_tool->geometry(), m_cursor, ScreenGeometry::primaryScreenInOverlay()));
 
     connect(qApp, &QCoreApplication::aboutToQuit, this, &WndMain::beforeAppExit);
 }
@@ -239,7 +240,7 @@ void WndMain::applyDodge()
 {
     if (!m_controlHeld && !m_dragging)
         return;
-    m_tool->move(OverlayLogic::dodge(m_tool->geometry(), m_cursor, ScreenGeometry::primaryScreenInOverlay()));
+    m_tool->move(ToolFramePlace::dodge(m_tool->geometry(), m_cursor, ScreenGeometry::primaryScreenInOverlay()));
 }
 
 void WndMain::collapse()
@@ -317,7 +318,13 @@ void WndMain::openEditorOrDispatch()
 
 void WndMain::openScreenshotEditor()
 {
-    m_editor = new WndScreenshotEditor(m_state.get(), this);
+    if (!m_routes.screenshotEditor) {
+        handOverUnavailable("Screenshot editor");
+        return;
+    }
+    m_editor = m_routes.screenshotEditor(m_state.get(), this, [this](CaptureState *state, bool selectActions) {
+        dispatchCapture(state, selectActions);
+    });
     m_editor->show();
 }
 
