@@ -1,6 +1,7 @@
 #include "upload/uploadmanager.h"
 
 #include "core/appcontrol.h"
+#include "core/fileextension.h"
 #include "ui/fatalerror.h"
 #include "core/serviceconfig.h"
 #include "extension/extension.h"
@@ -129,7 +130,7 @@ void UploadManager::remindToLogInIfDue()
 
 QNetworkReply *UploadManager::sendPut()
 {
-    QString extension = UploadRequest::extension(m_filePath);
+    QString extension = FileExtension::of(m_filePath);
     if (extension.isNull())
         extension = Extension::videoFileExtension();
     const QString fileName = UploadRequest::newUuidText() + QLatin1Char('.') + extension;
