@@ -14,6 +14,7 @@
 #include "settings/settings.h"
 #include "ui/baseframe.h"
 #include "ui/fixeddpi.h"
+#include "ui/stylesheet.h"
 #include "ui/toolframeplace.h"
 
 #include <QApplication>
@@ -21,7 +22,6 @@
 #include <QCloseEvent>
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QPainter>
 #include <QPaintEvent>
@@ -107,9 +107,7 @@ WndMain::WndMain(CaptureRoutes routes)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
 
-    QFile style(QStringLiteral(":/resources/style.qss"));
-    if (style.open(QIODevice::ReadOnly))
-        qApp->setStyleSheet(QString::fromUtf8(style.readAll()));
+    StyleSheet::installApplicationSheet();
 
     m_tool->move(ToolFramePlace::lower(ScreenGeometry::primaryScreenInOverlay(), m_tool->size()));
     m_controlHeld = false;

@@ -3,27 +3,12 @@
 #include "core/appcontrol.h"
 #include "core/screengeometry.h"
 #include "ui/fixeddpi.h"
+#include "ui/stylesheet.h"
 
-#include <QApplication>
 #include <QBitmap>
 #include <QCloseEvent>
-#include <QFile>
 #include <QKeyEvent>
 #include <QPixmap>
-
-namespace {
-
-const char *const styleSheetResource = ":/resources/style.qss";
-
-void installApplicationStyleSheet()
-{
-    QFile file(QString::fromLatin1(styleSheetResource));
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    qApp->setStyleSheet(QString::fromUtf8(file.readAll()));
-}
-
-} // namespace
 
 namespace DialogPlacement {
 
@@ -47,7 +32,7 @@ void BaseDialog::setupDialog(const QString &title, const QString &maskPath)
     setWindowTitle(title);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     move(DialogPlacement::centred(ScreenGeometry::primaryScreenRect(), size()));
-    installApplicationStyleSheet();
+    StyleSheet::installApplicationSheet();
 
     const QBitmap shape = maskPath.isEmpty() ? QBitmap() : QPixmap(maskPath).mask();
     if (shape.isNull())
