@@ -403,7 +403,8 @@ void WndMain::onCancelClick()
 void WndMain::onHelpClick()
 {
     ProcessLauncher::instance().openUrl(ServiceConfig::url(QStringLiteral(
-        "/category/manuals?utm_source=application&utm_medium=help-button&utm_campaign=snaplark&utm_content=1.24")));
+        "/category/manuals?utm_source=application&utm_medium=help-button&utm_campaign=snaplark&utm_content="
+        SNAPLARK_VERSION)));
     close();
 }
 

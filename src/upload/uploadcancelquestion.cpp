@@ -10,7 +10,7 @@ namespace UploadCancelQuestion {
 
 bool ask(QWidget *window)
 {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Snaplark 1.24"),
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Snaplark " SNAPLARK_VERSION),
                     QStringLiteral("Do you really want to cancel uploading?"),
                     QMessageBox::Yes | QMessageBox::No, window);
     box.setDefaultButton(QMessageBox::Yes);

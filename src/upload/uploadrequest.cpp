@@ -56,7 +56,7 @@ QNetworkRequest baseRequest(const QUrl &url, const QString &host)
     QNetworkRequest request(url);
     request.setRawHeader("User-Agent", "Snaplark");
     request.setRawHeader("Host", host.toUtf8());
-    request.setRawHeader("Version", "1.24");
+    request.setRawHeader("Version", SNAPLARK_VERSION);
     return request;
 }
 
