@@ -20,6 +20,11 @@ QPoint centred(const QRect &screen, const QSize &size)
         + QPoint((screen.width() - size.width()) / 2, (screen.height() - size.height()) / 2);
 }
 
+QPoint onPrimaryScreen(const QSize &size)
+{
+    return centred(ScreenGeometry::primaryScreenRect(), size);
+}
+
 } // namespace DialogPlacement
 
 BaseDialog::BaseDialog(QWidget *parent)
@@ -31,7 +36,7 @@ void BaseDialog::setupDialog(const QString &title, const QString &maskPath)
 {
     setWindowTitle(title);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    move(DialogPlacement::centred(ScreenGeometry::primaryScreenRect(), size()));
+    move(DialogPlacement::onPrimaryScreen(size()));
     StyleSheet::installApplicationSheet();
 
     const QBitmap shape = maskPath.isEmpty() ? QBitmap() : QPixmap(maskPath).mask();

@@ -1,7 +1,6 @@
 #include "upload/uploadcancelquestion.h"
 
 #include "core/appcontrol.h"
-#include "core/screengeometry.h"
 #include "ui/basedialog.h"
 
 #include <QMessageBox>
@@ -15,7 +14,7 @@ bool ask(QWidget *window)
                     QMessageBox::Yes | QMessageBox::No, window);
     box.setDefaultButton(QMessageBox::Yes);
     box.setWindowModality(Qt::ApplicationModal);
-    box.move(DialogPlacement::centred(ScreenGeometry::primaryScreenRect(), box.sizeHint()));
+    box.move(DialogPlacement::onPrimaryScreen(box.sizeHint()));
     return AppControl::runModal(&box) == QMessageBox::Yes;
 }
 
