@@ -3,9 +3,9 @@
 // follows a grab.  Run it on a large display: bench/run-grab-bench.
 #include "benchbackdrop.h"
 #include "benchstats.h"
-#include "capture/capturestate.h"
-#include "capture/screengeometry.h"
-#include "capture/screengrabber.h"
+#include "core/capturestate.h"
+#include "core/screengeometry.h"
+#include "core/screengrabber.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

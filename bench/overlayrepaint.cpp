@@ -4,10 +4,10 @@
 // window repainted on every move.  Run it on a large display: bench/run-all.
 #include "benchbackdrop.h"
 #include "benchstats.h"
-#include "capture/capturestate.h"
 #include "capture/overlaylogic.h"
-#include "capture/screengeometry.h"
 #include "capture/wndmain.h"
+#include "core/capturestate.h"
+#include "core/screengeometry.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

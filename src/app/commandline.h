@@ -11,13 +11,6 @@ constexpr qint64 kMinimumSize = 10;
 constexpr qint64 kVideoLimit = 512000000;
 constexpr qint64 kOtherLimit = 64000000;
 
-// The part after the last dot, or the whole path when there is no dot.
-QString extensionOf(const QString &path);
-
-// Case-sensitive substring test against the list of video extensions, so
-// "mp" and an empty extension count as video, "MP4" does not.
-bool isVideoExtension(const QString &extension);
-
 FileCheck checkSize(qint64 size, const QString &path);
 FileCheck checkFile(const QString &path);
 

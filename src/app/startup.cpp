@@ -1,14 +1,15 @@
 #include "app/startup.h"
 
-#include "app/commandline.h"
-#include "app/fatalerror.h"
-#include "app/appcontrol.h"
-#include "app/qtsingleapplication.h"
 #include "app/clipboardkeeper.h"
+#include "app/commandline.h"
+#include "app/qtsingleapplication.h"
 #include "app/wndforcestarterrormsgbox.h"
 #include "capture/wndmain.h"
+#include "core/appcontrol.h"
+#include "editor/wndscreenshoteditor.h"
 #include "extension/extension.h"
 #include "platform/processlauncher.h"
+#include "ui/fatalerror.h"
 #include "upload/uploadmanager.h"
 
 #include <QDebug>
@@ -34,9 +35,20 @@ int runSettingsOnly()
     return 0;
 }
 
+// Where the overlay hands a capture on: the editors and recorders are
+// features beside capture, so they are joined here rather than known to it.
+CaptureRoutes captureRoutes()
+{
+    CaptureRoutes routes;
+    routes.screenshotEditor = [](CaptureState *state, QWidget *overlay, CaptureDispatch dispatch) -> QWidget * {
+        return new WndScreenshotEditor(state, overlay, std::move(dispatch));
+    };
+    return routes;
+}
+
 int runCapture()
 {
-    auto *overlay = new WndMain;
+    auto *overlay = new WndMain(captureRoutes());
     overlay->show();
     const int code = QCoreApplication::exec();
     delete overlay;

@@ -1,7 +1,7 @@
 #include "capture/capturecompletion.h"
 
-#include "app/appcontrol.h"
-#include "app/fatalerror.h"
+#include "core/appcontrol.h"
+#include "ui/fatalerror.h"
 #include "platform/platform.h"
 #include "platform/processlauncher.h"
 #include "settings/capturefolder.h"

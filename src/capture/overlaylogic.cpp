@@ -38,24 +38,6 @@ QString hintText(const QPoint &cursor, const QPoint &press, bool dragging, const
     return QStringLiteral("X:%1, Y:%2 | %3").arg(cursor.x()).arg(cursor.y()).arg(color);
 }
 
-QPoint lowerPlace(const QRect &primary, const QSize &frame)
-{
-    return QPoint(primary.right() - 50 - frame.width(), primary.bottom() - 50 - frame.height());
-}
-
-QPoint upperPlace(const QRect &primary, const QSize &frame)
-{
-    return QPoint(primary.right() - 50 - frame.width(), primary.top() + 50);
-}
-
-QPoint dodge(const QRect &frame, const QPoint &cursor, const QRect &primary)
-{
-    if (!frame.adjusted(-40, -40, 40, 40).contains(cursor))
-        return frame.topLeft();
-    const QPoint upper = upperPlace(primary, frame.size());
-    return frame.y() != upper.y() ? upper : lowerPlace(primary, frame.size());
-}
-
 QRect cutToWorkAreas(const QRect &window, const QVector<QRect> &workAreas)
 {
     QRect result = window;

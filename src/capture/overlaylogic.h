@@ -27,15 +27,6 @@ QString colorText(const QPixmap &grab, const QPoint &cursor);
 // "X:%1, Y:%2 | %3", or with the dragged area while dragging.
 QString hintText(const QPoint &cursor, const QPoint &press, bool dragging, const QString &color);
 
-// The tool frame's two places on the primary screen.
-QPoint lowerPlace(const QRect &primary, const QSize &frame);
-QPoint upperPlace(const QRect &primary, const QSize &frame);
-
-// Where the tool frame goes when the cursor comes within 40 pixels of it:
-// from any place but the upper one to the upper one, from there to the lower.
-// Returns the frame's current position when the cursor is not near.
-QPoint dodge(const QRect &frame, const QPoint &cursor, const QRect &primary);
-
 // A window that covers a whole screen work area (a maximised window whose
 // frame reaches beyond the screen) is cut to that area.
 QRect cutToWorkAreas(const QRect &window, const QVector<QRect> &workAreas);

@@ -1,14 +1,13 @@
 #include "capture/wndmain.h"
 
-#include "app/appcontrol.h"
-#include "app/fatalerror.h"
-#include "app/serviceconfig.h"
+#include "core/appcontrol.h"
+#include "core/serviceconfig.h"
+#include "ui/fatalerror.h"
 #include "capture/capturecompletion.h"
-#include "capture/capturestate.h"
+#include "core/capturestate.h"
 #include "capture/overlaylogic.h"
-#include "capture/screengeometry.h"
+#include "core/screengeometry.h"
 #include "capture/zoomframe.h"
-#include "editor/wndscreenshoteditor.h"
 #include "extension/extension.h"
 #include "platform/platform.h"
 #include "platform/processlauncher.h"
@@ -16,13 +15,14 @@
 #include "settings/settings.h"
 #include "ui/baseframe.h"
 #include "ui/fixeddpi.h"
+#include "ui/stylesheet.h"
+#include "ui/toolframeplace.h"
 
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPainter>
@@ -115,8 +115,9 @@ void placeCaptions(const QVector<QPushButton *> &buttons, const QVector<QLabel *
 
 } // namespace
 
-WndMain::WndMain()
+WndMain::WndMain(CaptureRoutes routes)
     : QWidget(nullptr)
+    , m_routes(std::move(routes))
 {
     // The grab must not show the floating button: with one to minimise, the
     // screens are grabbed no earlier than they always were.  Without one the
@@ -147,11 +148,9 @@ WndMain::WndMain()
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
 
-    QFile style(QStringLiteral(":/resources/style.qss"));
-    if (style.open(QIODevice::ReadOnly))
-        qApp->setStyleSheet(QString::fromUtf8(style.readAll()));
+    StyleSheet::installApplicationSheet();
 
-    m_tool->move(OverlayLogic::lowerPlace(ScreenGeometry::primaryScreenInOverlay(), m_tool->size()));
+    m_tool->move(ToolFramePlace::lower(ScreenGeometry::primaryScreenInOverlay(), m_tool->size()));
     m_controlHeld = false;
 
     m_chbVideoMode->setChecked(false);
@@ -162,7 +161,7 @@ WndMain::WndMain()
     Platform::applySystemProxyIfEnabled();
 
     if (m_tool->geometry().contains(m_cursor))
-        m_tool->move(OverlayLogic::dodge(m_tool->geometry(), m_cursor, ScreenGeometry::primaryScreenInOverlay()));
+        m_tool->move(ToolFramePlace::dodge(m_tool->geometry(), m_cursor, ScreenGeometry::primaryScreenInOverlay()));
 
     connect(qApp, &QCoreApplication::aboutToQuit, this, &WndMain::beforeAppExit);
 }
@@ -285,7 +284,7 @@ void WndMain::applyDodge()
 {
     if (!m_controlHeld && !m_dragging)
         return;
-    m_tool->move(OverlayLogic::dodge(m_tool->geometry(), m_cursor, ScreenGeometry::primaryScreenInOverlay()));
+    m_tool->move(ToolFramePlace::dodge(m_tool->geometry(), m_cursor, ScreenGeometry::primaryScreenInOverlay()));
 }
 
 void WndMain::collapse()
@@ -363,7 +362,13 @@ void WndMain::openEditorOrDispatch()
 
 void WndMain::openScreenshotEditor()
 {
-    m_editor = new WndScreenshotEditor(m_state.get(), this);
+    if (!m_routes.screenshotEditor) {
+        handOverUnavailable("Screenshot editor");
+        return;
+    }
+    m_editor = m_routes.screenshotEditor(m_state.get(), this, [this](CaptureState *state, bool selectActions) {
+        dispatchCapture(state, selectActions);
+    });
     m_editor->show();
 }
 
@@ -455,7 +460,8 @@ void WndMain::onCancelClick()
 void WndMain::onHelpClick()
 {
     ProcessLauncher::instance().openUrl(ServiceConfig::url(QStringLiteral(
-        "/category/manuals?utm_source=application&utm_medium=help-button&utm_campaign=snaplark&utm_content=1.24")));
+        "/category/manuals?utm_source=application&utm_medium=help-button&utm_campaign=snaplark&utm_content="
+        SNAPLARK_VERSION)));
     close();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "capture/captureroutes.h"
+
 #include <QPoint>
 #include <QWidget>
 #include <memory>
@@ -9,7 +11,6 @@ class CaptureState;
 class QButtonGroup;
 class QLabel;
 class QPushButton;
-class WndScreenshotEditor;
 class ZoomFrame;
 
 // The window of a capture run: covers the virtual desktop with the frozen
@@ -19,7 +20,9 @@ class WndMain : public QWidget
 {
     Q_OBJECT
 public:
-    WndMain();
+    // `routes` lead to the editors and recorders; tests that never leave the
+    // overlay pass none.
+    explicit WndMain(CaptureRoutes routes = {});
     ~WndMain() override;
 
     // Hands the state's request to completion, the editor or a recorder.
@@ -75,7 +78,8 @@ private:
     bool m_dimmingScheduled = false; // the dimmed backdrop is asked for once
     std::unique_ptr<CaptureState> m_state;
     ZoomFrame *m_zoom = nullptr;
-    WndScreenshotEditor *m_editor = nullptr;
+    CaptureRoutes m_routes;
+    QWidget *m_editor = nullptr;
     bool m_controlHeld = false;
 
     BaseFrame *m_tool = nullptr;

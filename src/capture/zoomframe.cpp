@@ -1,6 +1,6 @@
 #include "capture/zoomframe.h"
 
-#include "capture/capturestate.h"
+#include "core/capturestate.h"
 
 #include <QPainter>
 

@@ -1,8 +1,9 @@
 #include "editor/editoractions.h"
 
-#include "app/appcontrol.h"
-#include "capture/screengeometry.h"
+#include "core/appcontrol.h"
+#include "core/screengeometry.h"
 #include "settings/settings.h"
+#include "ui/basedialog.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -91,8 +92,7 @@ void EditorActions::chooseColor()
     dialog.setWindowTitle(QStringLiteral("Select Color"));
     dialog.setOption(QColorDialog::DontUseNativeDialog);
     dialog.setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint);
-    const QSize hint = dialog.sizeHint();
-    dialog.move(ScreenGeometry::primaryScreenRect().center() - QPoint(hint.width() / 2, hint.height() / 2));
+    dialog.move(DialogPlacement::onPrimaryScreen(dialog.sizeHint()));
     AppControl::runModal(&dialog);
 
     // A cancelled dialog selects no colour.
@@ -172,9 +172,7 @@ void EditorActions::keyPress(QKeyEvent *event)
                     m_editor);
     box.setDefaultButton(QMessageBox::Yes);
     box.setWindowModality(Qt::ApplicationModal);
-    const QRect primary = ScreenGeometry::primaryScreenRect();
-    const QSize hint = box.sizeHint();
-    box.move((primary.width() - hint.width()) / 2, (primary.height() - hint.height()) / 2);
+    box.move(DialogPlacement::onPrimaryScreen(box.sizeHint()));
     if (AppControl::runModal(&box) == QMessageBox::Yes)
         cancel();
 }

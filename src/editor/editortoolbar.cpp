@@ -1,8 +1,8 @@
 #include "editor/editortoolbar.h"
 
-#include "app/serviceconfig.h"
-#include "capture/overlaylogic.h"
+#include "core/serviceconfig.h"
 #include "ui/baseframe.h"
+#include "ui/toolframeplace.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -166,17 +166,17 @@ QPushButton *EditorToolbar::toolButton(EditorTool tool) const
 
 void EditorToolbar::placeAtBottom(const QRect &primary)
 {
-    controlFrame->move(OverlayLogic::lowerPlace(primary, controlFrame->size()));
+    controlFrame->move(ToolFramePlace::lower(primary, controlFrame->size()));
 }
 
 void EditorToolbar::placeAtTop(const QRect &primary)
 {
-    controlFrame->move(OverlayLogic::upperPlace(primary, controlFrame->size()));
+    controlFrame->move(ToolFramePlace::upper(primary, controlFrame->size()));
 }
 
 void EditorToolbar::dodge(const QPoint &cursor, const QRect &primary)
 {
-    const QPoint target = OverlayLogic::dodge(controlFrame->geometry(), cursor, primary);
+    const QPoint target = ToolFramePlace::dodge(controlFrame->geometry(), cursor, primary);
     if (target != controlFrame->pos())
         controlFrame->move(target);
 }

@@ -1,8 +1,7 @@
 #include "editor/wndscreenshoteditor.h"
 
-#include "capture/capturestate.h"
-#include "capture/screengeometry.h"
-#include "capture/wndmain.h"
+#include "core/capturestate.h"
+#include "core/screengeometry.h"
 #include "settings/settings.h"
 #include "ui/baseframe.h"
 
@@ -12,10 +11,10 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-WndScreenshotEditor::WndScreenshotEditor(CaptureState *state, WndMain *overlay)
+WndScreenshotEditor::WndScreenshotEditor(CaptureState *state, QWidget *overlay, CaptureDispatch dispatch)
     : QWidget(overlay)
     , m_state(state)
-    , m_overlay(overlay)
+    , m_dispatch(std::move(dispatch))
     , m_actions(this, this)
 {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
@@ -215,7 +214,7 @@ void WndScreenshotEditor::finish(int action)
             break;
         }
     }
-    m_overlay->dispatchCapture(m_result.get(), false);
+    m_dispatch(m_result.get(), false);
     setGeometry(-1, -1, 0, 0);
 }
 

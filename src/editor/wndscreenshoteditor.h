@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/capturedispatch.h"
 #include "editor/editoractions.h"
 #include "editor/selectionlogic.h"
 
@@ -10,20 +11,20 @@
 #include <memory>
 
 class CaptureState;
-class WndMain;
 
 // The redaction step of a screenshot: covers the virtual desktop with the
 // overlay's frozen picture, dimmed, with the selection bright inside a dashed
 // frame.  The selection can still be moved and resized; marks are drawn
 // inside it with the toolbar's tools; Save and Upload hand the picture as the
-// window shows it to the overlay's capture dispatch.
+// window shows it to the capture dispatch it was given.
 class WndScreenshotEditor : public QWidget
 {
     Q_OBJECT
 public:
     // `state` is the overlay's; its request rectangle is the selection and
-    // is changed in place.
-    WndScreenshotEditor(CaptureState *state, WndMain *overlay);
+    // is changed in place.  `overlay` is the parent; Save and Upload go
+    // through `dispatch`.
+    WndScreenshotEditor(CaptureState *state, QWidget *overlay, CaptureDispatch dispatch);
     ~WndScreenshotEditor() override;
 
     const EditorActions &actions() const { return m_actions; }
@@ -73,7 +74,7 @@ private:
     bool m_moving = false;
 
     CaptureState *m_state;
-    WndMain *m_overlay;
+    CaptureDispatch m_dispatch;
     EditorActions m_actions;
     // Read once: the screen layout is not followed after the grab.
     QRect m_desktop;

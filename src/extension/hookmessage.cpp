@@ -1,16 +1,11 @@
 #include "extension/hookmessage.h"
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#else
 #include <QX11Info>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <cstring>
-#endif
 
-#ifndef Q_OS_WIN
 namespace {
 
 // Interned once per process; the connection lives as long as the application.
@@ -33,19 +28,11 @@ xcb_atom_t windowMessageAtom()
 }
 
 } // namespace
-#endif
 
 std::optional<HookMessage> decodeHookMessage(const QByteArray &eventType, void *message)
 {
     if (!message)
         return std::nullopt;
-#ifdef Q_OS_WIN
-    if (eventType != "windows_generic_MSG" && eventType != "windows_dispatcher_MSG")
-        return std::nullopt;
-    const MSG *msg = static_cast<const MSG *>(message);
-    return HookMessage{msg->message, static_cast<unsigned>(msg->wParam),
-                       static_cast<unsigned>(msg->lParam)};
-#else
     if (eventType != "xcb_generic_event_t")
         return std::nullopt;
     const auto *event = static_cast<const xcb_generic_event_t *>(message);
@@ -59,5 +46,4 @@ std::optional<HookMessage> decodeHookMessage(const QByteArray &eventType, void *
     return HookMessage{client->data.data32[SNAPLARK_WINDOW_MESSAGE_INDEX],
                        client->data.data32[SNAPLARK_WINDOW_WPARAM_INDEX],
                        client->data.data32[SNAPLARK_WINDOW_LPARAM_INDEX]};
-#endif
 }

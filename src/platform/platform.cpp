@@ -2,14 +2,9 @@
 
 #include <QNetworkProxyFactory>
 
-#if defined(Q_OS_WIN)
-#include "platform/filemanagerwindows.h"
-#include "platform/sessionautostartwindows.h"
-#include "platform/systemproxywindows.h"
-using FileManagerBackend = FileManagerWindows;
-using SessionAutostartBackend = SessionAutostartWindows;
-using SystemProxyBackend = SystemProxyWindows;
-#elif defined(Q_OS_UNIX)
+// One backend per service for each system; a port adds its own files and a
+// branch here.  Elsewhere the null backends keep the program working.
+#if defined(Q_OS_UNIX)
 #include "platform/filemanagerfreedesktop.h"
 #include "platform/sessionautostartxdg.h"
 #include "platform/systemproxyenvironment.h"

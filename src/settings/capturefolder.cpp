@@ -1,6 +1,6 @@
 #include "settings/capturefolder.h"
 
-#include "app/fatalerror.h"
+#include "ui/fatalerror.h"
 #include "extension/extension.h"
 #include "settings/settings.h"
 

@@ -1,29 +1,14 @@
 #include "ui/basedialog.h"
 
-#include "app/appcontrol.h"
-#include "capture/screengeometry.h"
+#include "core/appcontrol.h"
+#include "core/screengeometry.h"
 #include "ui/fixeddpi.h"
+#include "ui/stylesheet.h"
 
-#include <QApplication>
 #include <QBitmap>
 #include <QCloseEvent>
-#include <QFile>
 #include <QKeyEvent>
 #include <QPixmap>
-
-namespace {
-
-const char *const styleSheetResource = ":/resources/style.qss";
-
-void installApplicationStyleSheet()
-{
-    QFile file(QString::fromLatin1(styleSheetResource));
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    qApp->setStyleSheet(QString::fromUtf8(file.readAll()));
-}
-
-} // namespace
 
 namespace DialogPlacement {
 
@@ -33,6 +18,11 @@ QPoint centred(const QRect &screen, const QSize &size)
     // start at the desktop origin still gets the dialog in its middle.
     return screen.topLeft()
         + QPoint((screen.width() - size.width()) / 2, (screen.height() - size.height()) / 2);
+}
+
+QPoint onPrimaryScreen(const QSize &size)
+{
+    return centred(ScreenGeometry::primaryScreenRect(), size);
 }
 
 } // namespace DialogPlacement
@@ -46,8 +36,8 @@ void BaseDialog::setupDialog(const QString &title, const QString &maskPath)
 {
     setWindowTitle(title);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    move(DialogPlacement::centred(ScreenGeometry::primaryScreenRect(), size()));
-    installApplicationStyleSheet();
+    move(DialogPlacement::onPrimaryScreen(size()));
+    StyleSheet::installApplicationSheet();
 
     const QBitmap shape = maskPath.isEmpty() ? QBitmap() : QPixmap(maskPath).mask();
     if (shape.isNull())

@@ -32,7 +32,11 @@ private:
     WidgetDragger m_drag;
 };
 
+// Where the program's dialogs and questions go: the middle of the primary
+// screen, which need not start at the desktop's origin.
 namespace DialogPlacement {
 // Top-left corner that centres a window of `size` on `screen`.
 QPoint centred(const QRect &screen, const QSize &size);
+// The same on the primary screen, in desktop coordinates.
+QPoint onPrimaryScreen(const QSize &size);
 } // namespace DialogPlacement

@@ -1,24 +1,9 @@
 #include "ui/wnderrormsgbox.h"
 
+#include "ui/imagebutton.h"
+
 #include <QPlainTextEdit>
 #include <QPushButton>
-
-namespace {
-
-QPushButton *imageButton(QWidget *parent, const char *name, const QRect &geometry,
-                         const QString &styleSheet)
-{
-    auto *button = new QPushButton(parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(geometry);
-    button->setFlat(true);
-    button->setFocusPolicy(Qt::NoFocus);
-    button->setIconSize(QSize(32, 32));
-    button->setStyleSheet(styleSheet);
-    return button;
-}
-
-} // namespace
 
 WndErrorMsgBox::WndErrorMsgBox()
     : BaseDialog(nullptr)
@@ -37,9 +22,7 @@ void WndErrorMsgBox::buildForm()
         "QWidget#WndErrorMsgBox{background-image: url(:/resources/frmError.png);}\n"
         "WndErrorMsgBox{background-image: url(:/resources/frmError.png);}"));
 
-    m_btnClose = imageButton(this, "btnClose", QRect(409, 1, 20, 20),
-                             QStringLiteral("background-image: url(:/resources/btnClose.png);\n"
-                                            "border: none;"));
+    m_btnClose = imageButton(this, "btnClose", QRect(409, 1, 20, 20), QStringLiteral(":/resources/btnClose.png"));
 
     m_edError = new QPlainTextEdit(this);
     m_edError->setObjectName(QStringLiteral("edError"));
@@ -48,10 +31,8 @@ void WndErrorMsgBox::buildForm()
     m_edError->setStyleSheet(QStringLiteral("background: none;\n"
                                             "background-color: rgb(204, 204, 204);"));
 
-    m_btnCancel = imageButton(this, "btnCancel", QRect(310, 85, 110, 40),
-                              QStringLiteral("background-image: url(:/resources/btnCancel.png);\n"
-                                             "border: none;"));
-    m_btnCancel->setToolTip(QStringLiteral("<html><head/><body><p>Cancel</p></body></html>"));
+    m_btnCancel = imageButton(this, "btnCancel", QRect(310, 85, 110, 40), QStringLiteral(":/resources/btnCancel.png"),
+                              QStringLiteral("Cancel"));
 
     connect(m_btnClose, &QPushButton::clicked, this, &WndErrorMsgBox::onClose);
     connect(m_btnCancel, &QPushButton::clicked, this, &WndErrorMsgBox::onClose);

@@ -1,7 +1,6 @@
 #include "upload/uploadcancelquestion.h"
 
-#include "app/appcontrol.h"
-#include "capture/screengeometry.h"
+#include "core/appcontrol.h"
 #include "ui/basedialog.h"
 
 #include <QMessageBox>
@@ -10,12 +9,12 @@ namespace UploadCancelQuestion {
 
 bool ask(QWidget *window)
 {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Snaplark 1.24"),
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Snaplark " SNAPLARK_VERSION),
                     QStringLiteral("Do you really want to cancel uploading?"),
                     QMessageBox::Yes | QMessageBox::No, window);
     box.setDefaultButton(QMessageBox::Yes);
     box.setWindowModality(Qt::ApplicationModal);
-    box.move(DialogPlacement::centred(ScreenGeometry::primaryScreenRect(), box.sizeHint()));
+    box.move(DialogPlacement::onPrimaryScreen(box.sizeHint()));
     return AppControl::runModal(&box) == QMessageBox::Yes;
 }
 

@@ -1,8 +1,9 @@
 #include "upload/uploadmanager.h"
 
-#include "app/appcontrol.h"
-#include "app/fatalerror.h"
-#include "app/serviceconfig.h"
+#include "core/appcontrol.h"
+#include "core/fileextension.h"
+#include "ui/fatalerror.h"
+#include "core/serviceconfig.h"
 #include "extension/extension.h"
 #include "platform/platform.h"
 #include "platform/processlauncher.h"
@@ -131,7 +132,7 @@ void UploadManager::remindToLogInIfDue()
 
 QNetworkReply *UploadManager::sendPut()
 {
-    QString extension = UploadRequest::extension(m_filePath);
+    QString extension = FileExtension::of(m_filePath);
     if (extension.isNull())
         extension = Extension::videoFileExtension();
     const QString fileName = UploadRequest::newUuidText() + QLatin1Char('.') + extension;

@@ -1,22 +1,15 @@
 #include "upload/uploadrequest.h"
 
-#include <QFileInfo>
+#include "core/fileextension.h"
+
 #include <QUuid>
 
 namespace UploadRequest {
 namespace {
 
-const QLatin1String videoExtensions("wmv avi mp4 3gp mov mpeg mpg mpe flv");
 constexpr int reminderIntervalDays = 14;
 
 } // namespace
-
-QString extension(const QString &path)
-{
-    const QString name = QFileInfo(path).fileName();
-    const int dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot < 0 ? QString() : name.mid(dot + 1);
-}
 
 Form chooseForm(bool fromCommandLine, const QString &path, bool loggedIn)
 {
@@ -27,7 +20,7 @@ Form chooseForm(bool fromCommandLine, const QString &path, bool loggedIn)
 
 bool reminderDue(const QString &path, const QString &lastRequest, const QDateTime &now)
 {
-    if (extension(path) != QLatin1String("png"))
+    if (FileExtension::of(path) != QLatin1String("png"))
         return true;
     const QDateTime last = QDateTime::fromString(lastRequest, Qt::ISODate);
     return !last.isValid() || last.addDays(reminderIntervalDays) < now;
@@ -40,9 +33,10 @@ QString newUuidText()
 
 QByteArray fileContentType(const QString &fileName)
 {
-    const int dot = fileName.lastIndexOf(QLatin1Char('.'));
-    const QString ext = dot < 0 ? fileName : fileName.mid(dot + 1);
-    if (QString(videoExtensions).contains(ext))
+    QString ext = FileExtension::of(fileName);
+    if (ext.isNull())
+        ext = fileName;
+    if (FileExtension::isVideo(ext))
         return "video/" + ext.toUtf8();
     return "application/octet-stream";
 }
@@ -62,7 +56,7 @@ QNetworkRequest baseRequest(const QUrl &url, const QString &host)
     QNetworkRequest request(url);
     request.setRawHeader("User-Agent", "Snaplark");
     request.setRawHeader("Host", host.toUtf8());
-    request.setRawHeader("Version", "1.24");
+    request.setRawHeader("Version", SNAPLARK_VERSION);
     return request;
 }
 

@@ -15,10 +15,6 @@ enum class Form {
     NeedsLogin, // the multipart form, but only once the user has logged in
 };
 
-// The text after the last "." of the file's name; a null string when the
-// name has none.  Dots in folder names are not extensions.
-QString extension(const QString &path);
-
 Form chooseForm(bool fromCommandLine, const QString &path, bool loggedIn);
 
 // Whether a user who is not logged in is reminded before a PUT upload: for
@@ -31,8 +27,8 @@ bool reminderDue(const QString &path, const QString &lastRequest, const QDateTim
 QString newUuidText();
 
 // The multipart file part's content type: "video/" + extension for the video
-// extensions (a substring test, as the command line's size limits use),
-// otherwise "application/octet-stream".
+// extensions (FileExtension::isVideo; a name without an extension is tested
+// whole), otherwise "application/octet-stream".
 QByteArray fileContentType(const QString &fileName);
 
 // The multipart file part's Content-Disposition, the name in UTF-8.

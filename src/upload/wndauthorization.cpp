@@ -1,10 +1,10 @@
 #include "upload/wndauthorization.h"
 
-#include "app/appcontrol.h"
-#include "app/serviceconfig.h"
-#include "capture/screengeometry.h"
+#include "core/appcontrol.h"
+#include "core/serviceconfig.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
+#include "ui/basedialog.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -82,11 +82,9 @@ void WndAuthorization::login(QWidget *parent)
     // The window is a child of the caller, which may go away during the
     // modal run and take the window with it.
     QPointer<WndAuthorization> window = new WndAuthorization(parent);
-    const QRect screen = ScreenGeometry::primaryScreenRect();
-    QRect frame(0, 0, 1000, 700);
-    frame.moveCenter(QPoint((screen.left() + screen.right()) / 2, (screen.top() + screen.bottom()) / 2));
-    window->setGeometry(frame);
-    window->setFixedSize(frame.size());
+    const QSize size(1000, 700);
+    window->setGeometry(QRect(DialogPlacement::onPrimaryScreen(size), size));
+    window->setFixedSize(size);
     connect(window.data(), &WndAuthorization::authFinished, window.data(), &QWidget::close);
     AppControl::runModal(window);
     delete window;

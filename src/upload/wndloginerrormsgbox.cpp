@@ -1,6 +1,7 @@
 #include "upload/wndloginerrormsgbox.h"
 
 #include "settings/settings.h"
+#include "ui/imagebutton.h"
 #include "upload/wndauthorization.h"
 
 #include <QCloseEvent>
@@ -14,18 +15,8 @@ WndLoginErrorMsgBox::WndLoginErrorMsgBox()
         "WndLoginErrorMsgBox{background-image: url(:/resources/frmError.png);}\n"
         "QWidget#WndLoginErrorMsgBox{background-image: url(:/resources/frmError.png);}"));
 
-    m_btnLogin = new QPushButton(this);
-    m_btnLogin->setObjectName(QStringLiteral("btnLogin"));
-    m_btnLogin->setGeometry(310, 33, 110, 40);
-    m_btnLogin->setFlat(true);
-    m_btnLogin->setFocusPolicy(Qt::NoFocus);
-    m_btnLogin->setAutoDefault(false);
-    m_btnLogin->setText(QString());
-    m_btnLogin->setIconSize(QSize(32, 32));
-    m_btnLogin->setStyleSheet(QStringLiteral(
-        "QPushButton#btnLogin{\n\tbackground-image: url(:/resources/btnLogon.png);\nborder: none;}\n"));
-    m_btnLogin->setToolTip(
-        QStringLiteral("<html><head/><body><p>Login with Google+ or Facebook</p></body></html>"));
+    m_btnLogin = imageButton(this, "btnLogin", QRect(310, 33, 110, 40), QStringLiteral(":/resources/btnLogon.png"),
+                             QStringLiteral("Login with Google+ or Facebook"));
     connect(m_btnLogin, &QPushButton::clicked, this, &WndLoginErrorMsgBox::onLogin);
 
     setupDialog(QStringLiteral("Snaplark Login Exception"), QString());

@@ -1,5 +1,6 @@
 #include "upload/wndprogress.h"
 
+#include "ui/imagebutton.h"
 #include "upload/uploadcancelquestion.h"
 
 #include <QFont>
@@ -43,14 +44,7 @@ void WndProgress::buildForm()
     m_lblHint->setText(QStringLiteral("Uploading to server ..."));
     m_lblHint->setAlignment(Qt::AlignCenter);
 
-    m_btnClose = new QPushButton(this);
-    m_btnClose->setObjectName(QStringLiteral("btnClose"));
-    m_btnClose->setGeometry(339, 1, 20, 20);
-    m_btnClose->setFlat(true);
-    m_btnClose->setFocusPolicy(Qt::NoFocus);
-    m_btnClose->setAutoDefault(false);
-    m_btnClose->setIconSize(QSize(32, 32));
-    m_btnClose->setStyleSheet(QStringLiteral("background-image: url(:/resources/btnClose.png);\nborder: none;"));
+    m_btnClose = imageButton(this, "btnClose", QRect(339, 1, 20, 20), QStringLiteral(":/resources/btnClose.png"));
     connect(m_btnClose, &QPushButton::clicked, this, &WndProgress::onClose);
 }
 

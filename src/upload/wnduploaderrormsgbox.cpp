@@ -1,30 +1,10 @@
 #include "upload/wnduploaderrormsgbox.h"
 
+#include "ui/imagebutton.h"
 #include "upload/uploadcancelquestion.h"
 
 #include <QKeyEvent>
 #include <QPushButton>
-
-namespace {
-
-QPushButton *imageButton(QWidget *parent, const char *name, const QRect &geometry,
-                         const QString &image, const QString &toolTip)
-{
-    auto *button = new QPushButton(parent);
-    const QString objectName = QString::fromLatin1(name);
-    button->setObjectName(objectName);
-    button->setGeometry(geometry);
-    button->setFlat(true);
-    button->setFocusPolicy(Qt::NoFocus);
-    button->setAutoDefault(false);
-    button->setIconSize(QSize(32, 32));
-    button->setStyleSheet(QStringLiteral("QPushButton#%1{\n\tbackground-image: url(%2);\nborder: none;}\n")
-                              .arg(objectName, image));
-    button->setToolTip(QStringLiteral("<html><head/><body><p>%1</p></body></html>").arg(toolTip));
-    return button;
-}
-
-} // namespace
 
 WndUploadErrorMsgBox::WndUploadErrorMsgBox()
 {
@@ -37,7 +17,7 @@ WndUploadErrorMsgBox::WndUploadErrorMsgBox()
                              QStringLiteral("Try to upload again"));
     // Created after the base's Cancel button, at its place, so it covers it.
     m_btnSave = imageButton(this, "btnSave", QRect(310, 85, 110, 40), QStringLiteral(":/resources/btnSave.png"),
-                            QStringLiteral(" Save file locally (you can upload it later)"));
+                            QStringLiteral("Save file locally (you can upload it later)"));
     connect(m_btnRetry, &QPushButton::clicked, this, &WndUploadErrorMsgBox::onRetry);
     connect(m_btnSave, &QPushButton::clicked, this, &WndUploadErrorMsgBox::onSave);
 

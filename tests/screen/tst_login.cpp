@@ -1,6 +1,6 @@
 // Logging in through the service's page: the login window on a real display against the test
 // service, driven from inside its modal run, and the box that offers it.
-#include "app/appcontrol.h"
+#include "core/appcontrol.h"
 #include "settings/settings.h"
 #include "testservice.h"
 #include "upload/wndauthorization.h"

@@ -1,5 +1,5 @@
-#include "capture/screengeometry.h"
-#include "capture/screengrabber.h"
+#include "core/screengeometry.h"
+#include "core/screengrabber.h"
 #include "patternwindow.h"
 
 #include <QtTest>

@@ -1,5 +1,5 @@
-#include "capture/capturestate.h"
 #include "capture/wndmain.h"
+#include "core/capturestate.h"
 #include "desktopdriver.h"
 #include "editor/wndscreenshoteditor.h"
 #include "fakefilemanager.h"
@@ -44,7 +44,10 @@ class TestScreenshotEditor : public QObject
         m_s->state->setRequestRect(kSelection);
         m_s->state->setRequestKind(CaptureState::Region);
         m_s->state->setRequestMode(Settings::ModeScreenshot);
-        m_s->editor = std::make_unique<WndScreenshotEditor>(m_s->state.get(), &m_s->overlay);
+        WndMain *overlay = &m_s->overlay;
+        m_s->editor = std::make_unique<WndScreenshotEditor>(
+            m_s->state.get(), overlay,
+            [overlay](CaptureState *state, bool selectActions) { overlay->dispatchCapture(state, selectActions); });
         m_s->editor->show();
         return QTest::qWaitForWindowExposed(m_s->editor.get()) ? m_s->editor.get() : nullptr;
     }

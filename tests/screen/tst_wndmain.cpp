@@ -1,12 +1,12 @@
-#include "capture/capturestate.h"
-#include "capture/overlaylogic.h"
-#include "capture/screengeometry.h"
+#include "core/capturestate.h"
+#include "core/screengeometry.h"
 #include "capture/wndmain.h"
 #include "desktopdriver.h"
 #include "extension/extension.h"
 #include "settings/capturefolder.h"
 #include "settings/settings.h"
 #include "testsupport.h"
+#include "ui/toolframeplace.h"
 
 #include <QHelpEvent>
 #include <QLabel>
@@ -90,8 +90,8 @@ private slots:
     {
         const QRect primary = ScreenGeometry::primaryScreenInOverlay();
         const QSize frame(253, 390);
-        const QPoint lower = OverlayLogic::lowerPlace(primary, frame);
-        const QPoint upper = OverlayLogic::upperPlace(primary, frame);
+        const QPoint lower = ToolFramePlace::lower(primary, frame);
+        const QPoint upper = ToolFramePlace::upper(primary, frame);
         QCursor::setPos(QRect(lower, frame).center());
         QVERIFY(openOverlay());
         QWidget *tool = m_overlay->toolFrame();

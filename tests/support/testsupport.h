@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/appcontrol.h"
+#include "core/appcontrol.h"
 #include "platform/processlauncher.h"
 
 #include <QDialog>

@@ -1,4 +1,4 @@
-#include "capture/capturestate.h"
+#include "core/capturestate.h"
 
 #include <QColor>
 #include <QSet>

@@ -1,5 +1,6 @@
 // The overlay's geometry and texts as pure functions.
 #include "capture/overlaylogic.h"
+#include "ui/toolframeplace.h"
 
 #include <QPixmap>
 #include <QtTest>
@@ -73,7 +74,7 @@ private slots:
         QFETCH(QPoint, frameAt);
         QFETCH(QPoint, cursor);
         QFETCH(QPoint, expected);
-        QCOMPARE(OverlayLogic::dodge(QRect(frameAt, kFrame), cursor, QRect(0, 0, 1280, 800)), expected);
+        QCOMPARE(ToolFramePlace::dodge(QRect(frameAt, kFrame), cursor, QRect(0, 0, 1280, 800)), expected);
     }
 
     void cutToWorkAreas_data()

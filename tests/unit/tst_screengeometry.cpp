@@ -1,5 +1,5 @@
 // Screen geometry on injected layouts this machine cannot show.
-#include "capture/screengeometry.h"
+#include "core/screengeometry.h"
 
 #include <QtTest>
 

@@ -1,5 +1,5 @@
-#include "app/serviceconfig.h"
 #include "app/startup.h"
+#include "core/serviceconfig.h"
 #include "testsupport.h"
 
 #include <QCoreApplication>
@@ -43,6 +43,7 @@ private slots:
         QTest::newRow("3g counts as video") << "a.3g" << qint64(100000000) << QString();
         QTest::newRow("empty extension is video") << "a." << qint64(100000000) << QString();
         QTest::newRow("only the last dot counts") << "a.mp4.txt" << qint64(100000000) << big;
+        QTest::newRow("no extension is not video") << "clip" << qint64(100000000) << big;
     }
     void commandLineFileChecks()
     {

@@ -1,12 +1,16 @@
 // The dialog bases and the generic error box, on the offscreen platform.
+#include "core/screengeometry.h"
+#include "editor/editoractions.h"
 #include "testsupport.h"
 #include "ui/basedialog.h"
 #include "ui/baseframe.h"
 #include "ui/basewidget.h"
 #include "ui/wnderrormsgbox.h"
+#include "upload/uploadcancelquestion.h"
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -45,6 +49,37 @@ private slots:
         QFETCH(QSize, size);
         QFETCH(QPoint, expected);
         QCOMPARE(DialogPlacement::centred(screen, size), expected);
+    }
+
+    // With a second screen left of and above the primary one, every box and
+    // question lands in the middle of the primary screen, not at the
+    // desktop's origin.
+    void dialogsCentreOnThePrimaryScreen()
+    {
+        const QRect primary(1024, 200, 1280, 800);
+        ScreenGeometry::setLayoutForTesting(ScreenGeometry::Layout{{{QRect(0, 0, 1024, 768), QRect(0, 0, 1024, 740)},
+                                                                   {primary, primary}},
+                                                                  1});
+        RunObserver run;
+        QStringList placed;
+        const auto middle = [&placed, &primary](const QWidget *window, const QSize &size) {
+            const QPoint centre = QRect(window->pos(), size).center();
+            if ((centre - primary.center()).manhattanLength() > 2)
+                placed << QStringLiteral("%1 at %2,%3").arg(window->windowTitle()).arg(centre.x()).arg(centre.y());
+        };
+        run.onDialog = [&middle](QDialog *dialog) { middle(dialog, dialog->sizeHint()); };
+
+        WndErrorMsgBox box;
+        middle(&box, box.size());
+        UploadCancelQuestion::ask(nullptr);
+        QWidget editor;
+        EditorActions actions(&editor, &editor);
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        actions.keyPress(&escape); // "Do you really want to close Snaplark?"
+        actions.chooseColor();
+        ScreenGeometry::setLayoutForTesting(std::nullopt);
+        QCOMPARE(run.dialogs.size(), 3);
+        QVERIFY2(placed.isEmpty(), qPrintable(placed.join(QStringLiteral("; "))));
     }
 
     // Keys, dragging (the dialog and a frame inside it) and Esc on one dialog.

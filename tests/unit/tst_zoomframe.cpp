@@ -1,8 +1,8 @@
 // The loupe rendered at chosen cursor points and compared, cell by cell, with
 // what it should show of the plain grab.
-#include "capture/capturestate.h"
 #include "capture/overlaylogic.h"
 #include "capture/zoomframe.h"
+#include "core/capturestate.h"
 #include "patternwindow.h"
 
 #include <QtTest>

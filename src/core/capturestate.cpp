@@ -1,6 +1,6 @@
-#include "capture/capturestate.h"
+#include "core/capturestate.h"
 
-#include "capture/screengeometry.h"
+#include "core/screengeometry.h"
 #include "extension/extension.h"
 
 #include <QColor>

@@ -1,4 +1,4 @@
-#include "app/appcontrol.h"
+#include "core/appcontrol.h"
 
 #include <QCoreApplication>
 #include <QDialog>

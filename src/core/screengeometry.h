@@ -4,6 +4,8 @@
 #include <QRect>
 #include <QVector>
 
+#include <optional>
+
 // Screen rectangles in two systems: desktop coordinates (as the window system
 // reports them) and overlay coordinates (the virtual desktop moved so that its
 // top-left corner is (0, 0)).  Rectangles are inclusive: width = right - left + 1.
@@ -34,6 +36,11 @@ QRect fullRect(const Layout &layout);
 
 // The live layout of this display.
 Layout currentLayout();
+
+// Makes the live functions use `layout` instead of the display's, so tests
+// can plant an arrangement the test display does not have; nothing restores
+// the display's.
+void setLayoutForTesting(std::optional<Layout> layout);
 
 // Live versions; each writes its log line.
 QRect virtualDesktopRect();

@@ -1,6 +1,6 @@
-#include "capture/screengeometry.h"
+#include "core/screengeometry.h"
 
-#include "capture/screengrabber.h"
+#include "core/screengrabber.h"
 
 #include <QDebug>
 #include <QGuiApplication>
@@ -44,8 +44,23 @@ QRect fullRect(const Layout &layout)
     return desktop.isNull() ? QRect() : QRect(QPoint(0, 0), desktop.size());
 }
 
+namespace {
+std::optional<Layout> &plantedLayout()
+{
+    static std::optional<Layout> layout;
+    return layout;
+}
+} // namespace
+
+void setLayoutForTesting(std::optional<Layout> layout)
+{
+    plantedLayout() = std::move(layout);
+}
+
 Layout currentLayout()
 {
+    if (plantedLayout())
+        return *plantedLayout();
     Layout layout;
     const QList<QScreen *> screens = QGuiApplication::screens();
     for (QScreen *screen : screens)

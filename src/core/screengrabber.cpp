@@ -1,4 +1,4 @@
-#include "capture/screengrabber.h"
+#include "core/screengrabber.h"
 
 #include <QGuiApplication>
 #include <QMutex>

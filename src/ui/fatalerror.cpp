@@ -1,6 +1,6 @@
-#include "app/fatalerror.h"
+#include "ui/fatalerror.h"
 
-#include "app/appcontrol.h"
+#include "core/appcontrol.h"
 #include "ui/wnderrormsgbox.h"
 
 #include <QDebug>

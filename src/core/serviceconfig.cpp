@@ -1,4 +1,4 @@
-#include "app/serviceconfig.h"
+#include "core/serviceconfig.h"
 
 #include <QtGlobal>
 

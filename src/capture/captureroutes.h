@@ -1,0 +1,20 @@
+#pragma once
+
+#include "core/capturedispatch.h"
+
+#include <functional>
+
+class CaptureState;
+class QWidget;
+
+// The windows the overlay hands a capture on to.  They are features beside
+// capture, so the app layer fills these in at startup (Startup::run); a route
+// left empty ends the run when it is taken.
+struct CaptureRoutes
+{
+    // Opens a window over the overlay (its parent) that works on `state` and
+    // hands its result back through `dispatch`.
+    using Opener = std::function<QWidget *(CaptureState *state, QWidget *overlay, CaptureDispatch dispatch)>;
+
+    Opener screenshotEditor;
+};
