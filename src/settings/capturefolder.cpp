@@ -66,19 +66,8 @@ QString reserveCaptureFile(const QString &folder, const QString &extension,
 
 QString newCaptureFileName(int mode)
 {
-    QString extension;
-    switch (mode) {
-    case Settings::ModeScreenshot:
-    case Settings::ModeScroll:
-        extension = QStringLiteral("png");
-        break;
-    case Settings::ModeVideo:
-        extension = Extension::videoFileExtension();
-        break;
-    case Settings::ModeGif:
-        extension = QStringLiteral("gif");
-        break;
-    default:
+    const QString extension = Settings::captureExtension(mode, Extension::videoFileExtension());
+    if (extension.isNull()) {
         qDebug("Temporary file name: ");
         return QString();
     }

@@ -46,6 +46,21 @@ void xorWithKey(QByteArray &bytes, const QByteArray &key)
 
 } // namespace
 
+QString captureExtension(int mode, const QString &videoExtension)
+{
+    switch (mode) {
+    case ModeScreenshot:
+    case ModeScroll:
+        return QStringLiteral("png");
+    case ModeGif:
+        return QStringLiteral("gif");
+    case ModeVideo:
+        return videoExtension;
+    default:
+        return QString();
+    }
+}
+
 QString actionLabel(int action)
 {
     switch (action) {

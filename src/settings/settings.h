@@ -35,6 +35,11 @@ enum CaptureMode {
     ModeScroll = 3,
 };
 
+// The file extension of a capture made in the mode: pictures are PNG,
+// recordings GIF, videos whatever the extension library writes.  Null for a
+// code that names no mode.
+QString captureExtension(int mode, const QString &videoExtension);
+
 QString actionLabel(int action);
 QString clipboardLabel(int clipboard);
 

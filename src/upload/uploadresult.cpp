@@ -30,19 +30,9 @@ QString localName(const QString &serverName, int captureMode, const QString &vid
     const int dot = serverName.lastIndexOf(QLatin1Char('.'));
     if (dot <= 0)
         return serverName;
-    QString extension;
-    switch (captureMode) {
-    case Settings::ModeScreenshot:
-    case Settings::ModeScroll:
-        extension = QStringLiteral("png");
-        break;
-    case Settings::ModeGif:
-        extension = QStringLiteral("gif");
-        break;
-    default:
+    QString extension = Settings::captureExtension(captureMode, videoExtension);
+    if (extension.isNull()) // an unknown code keeps the video extension it always got
         extension = videoExtension;
-        break;
-    }
     return serverName.left(dot + 1) + extension;
 }
 
