@@ -75,6 +75,20 @@ TestService::Reply TestService::Reply::slow(qint64 bytesPerSecond) const
     return reply;
 }
 
+TestService::Reply TestService::Reply::answeredEarly(qint64 bodyBytes) const
+{
+    Reply reply = *this;
+    reply.answerAfterBodyBytes = bodyBytes;
+    return reply;
+}
+
+TestService::Reply TestService::Reply::stalled(qint64 bodyBytes) const
+{
+    Reply reply = *this;
+    reply.stallAfterBodyBytes = bodyBytes;
+    return reply;
+}
+
 // ---------------------------------------------------------------- Request
 
 QByteArray TestService::Request::path() const
@@ -117,8 +131,8 @@ public:
 private slots:
     void onReadyRead()
     {
-        if (m_reply.readBytesPerSecond > 0 && m_state == Body)
-            return; // the throttle reads
+        if ((m_reply.readBytesPerSecond > 0 && m_state == Body) || m_stalled)
+            return; // the throttle reads, or nothing does
         feed(m_socket->readAll());
     }
 
@@ -183,6 +197,11 @@ private:
         if (request.header("Expect").toLower() == "100-continue" && m_reply.dropAfterBodyBytes != 0)
             m_socket->write("HTTP/1.1 100 Continue\r\n\r\n");
 
+        if (m_reply.stallAfterBodyBytes >= 0) {
+            // Small buffers, so a sender soon finds no room once we stop.
+            const int buffer = 16384;
+            ::setsockopt(int(m_socket->socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
+        }
         if (m_reply.readBytesPerSecond > 0) {
             // Keep the socket's and the system's buffers to a fraction of a
             // second's reading, so the sender really has to wait; not much
@@ -223,9 +242,22 @@ private:
             m_socket->abort();
             return;
         }
+        if (m_reply.stallAfterBodyBytes >= 0 && m_bodySize >= m_reply.stallAfterBodyBytes) {
+            // Whatever else arrives stays in the system's buffers.
+            finish();
+            m_stalled = true;
+            m_socket->setReadBufferSize(1);
+            return;
+        }
+        if (!m_answered && m_reply.answerAfterBodyBytes >= 0 && m_bodySize >= m_reply.answerAfterBodyBytes) {
+            m_answered = true;
+            answer();
+        }
         if (done) {
             finish();
-            answer();
+            if (!m_answered)
+                answer();
+            m_socket->disconnectFromHost();
         }
     }
 
@@ -244,7 +276,6 @@ private:
         out += "Connection: close\r\n\r\n";
         out += m_reply.body;
         m_socket->write(out);
-        m_socket->disconnectFromHost();
     }
 
     QTcpSocket *m_socket;
@@ -257,6 +288,8 @@ private:
     TestService::Reply m_reply;
     int m_index = -1;
     bool m_keepBody = true;
+    bool m_stalled = false;
+    bool m_answered = false;
     qint64 m_remaining = 0;
     qint64 m_bodySize = 0;
 };

@@ -48,6 +48,12 @@ public:
         // Read the request at most this fast (0: as fast as possible), so
         // the client's upload progress can be watched.
         qint64 readBytesPerSecond = 0;
+        // Answer once this many body bytes have arrived, then read the rest
+        // before closing; -1 waits for the whole body.
+        qint64 answerAfterBodyBytes = -1;
+        // Stop reading once this many body bytes have arrived, and never
+        // answer; -1 reads on.
+        qint64 stallAfterBodyBytes = -1;
 
         // 200 with the "FileName" header and an empty body.
         static Reply fileName(const QByteArray &name);
@@ -64,6 +70,8 @@ public:
 
         Reply withHeader(const QByteArray &name, const QByteArray &value) const;
         Reply slow(qint64 bytesPerSecond) const;
+        Reply answeredEarly(qint64 bodyBytes) const;
+        Reply stalled(qint64 bodyBytes) const;
     };
 
     struct Request
