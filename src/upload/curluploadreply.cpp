@@ -198,7 +198,6 @@ bool CurlUploadReply::configure()
     set(CURLOPT_UPLOAD, 1L);
     set(CURLOPT_CUSTOMREQUEST, m_method.constData());
     set(CURLOPT_INFILESIZE_LARGE, curl_off_t(m_total));
-    set(CURLOPT_UPLOAD_BUFFERSIZE, uploadBlockBytes);
     set(CURLOPT_HTTPHEADER, m_headerList);
     set(CURLOPT_READFUNCTION, &CurlUploadReply::readCallback);
     set(CURLOPT_READDATA, this);
@@ -214,8 +213,8 @@ bool CurlUploadReply::configure()
         set(CURLOPT_PROXYPASSWORD, m_proxy.password().toUtf8().constData());
     }
     set(CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    // Trust anchors named in the environment replace the system's, as the
-    // curl tool takes them; certificates are always verified.
+    // Authorities named in the environment are taken as the curl tool takes
+    // them; certificates are verified either way.
     const QByteArray bundle = qgetenv("CURL_CA_BUNDLE");
     if (!bundle.isEmpty()) {
         set(CURLOPT_CAINFO, bundle.constData());

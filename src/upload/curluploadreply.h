@@ -31,8 +31,6 @@ public:
     static constexpr int stallLimitMs = 60 * 1000;
     static constexpr qint64 maxHeadBytes = 64 * 1024;
     static constexpr qint64 maxBodyBytes = 16 * 1024 * 1024;
-    // Larger than curl's default, so a fast link needs fewer event-loop turns.
-    static constexpr long uploadBlockBytes = 1024 * 1024;
 
     // body: open for reading and not sequential; it must outlive the reply.
     // proxy: resolved for the request's address (NoProxy to connect directly).

@@ -151,7 +151,7 @@ private slots:
     }
 
 private:
-    enum State { Head, Body, Finished };
+    enum State { Head, Body, Tunnel, Finished };
 
     double now() const { return m_clock->nsecsElapsed() / 1e6; }
 
@@ -167,10 +167,40 @@ private:
             startRequest();
             if (m_state == Body)
                 feedBody(rest);
+            else if (m_state == Tunnel)
+                relay(rest);
             return;
         }
         if (m_state == Body)
             feedBody(data);
+        else if (m_state == Tunnel)
+            relay(data);
+    }
+
+    // A proxy's tunnel to the address of a CONNECT request, whatever it is.
+    void openTunnel(const QByteArray &authority)
+    {
+        m_state = Tunnel;
+        m_upstream = new QTcpSocket(this);
+        connect(m_upstream, &QTcpSocket::connected, this, [this] {
+            m_socket->write("HTTP/1.1 200 Connection established\r\n\r\n");
+            m_upstream->write(m_early);
+            m_early.clear();
+        });
+        connect(m_upstream, &QTcpSocket::readyRead, this, [this] { m_socket->write(m_upstream->readAll()); });
+        connect(m_upstream, &QTcpSocket::disconnected, m_socket, &QTcpSocket::disconnectFromHost);
+        connect(m_upstream, &QTcpSocket::errorOccurred, m_socket, &QTcpSocket::disconnectFromHost);
+        connect(m_socket, &QTcpSocket::disconnected, m_upstream, &QTcpSocket::disconnectFromHost);
+        const int colon = authority.lastIndexOf(':');
+        m_upstream->connectToHost(QString::fromLatin1(authority.left(colon)), quint16(authority.mid(colon + 1).toUInt()));
+    }
+
+    void relay(const QByteArray &data)
+    {
+        if (m_upstream->state() == QAbstractSocket::ConnectedState)
+            m_upstream->write(data);
+        else
+            m_early += data;
     }
 
     void startRequest()
@@ -187,6 +217,12 @@ private:
             const int colon = line.indexOf(':');
             if (colon > 0)
                 request.headers.append(TestService::Header(line.left(colon), line.mid(colon + 1).trimmed()));
+        }
+        if (request.method == "CONNECT") {
+            request.complete = true;
+            m_index = m_service->addRequest(request);
+            openTunnel(request.target);
+            return;
         }
         m_remaining = request.header("Content-Length").toLongLong();
         m_keepBody = m_service->keepBodies();
@@ -290,6 +326,8 @@ private:
     bool m_keepBody = true;
     bool m_stalled = false;
     bool m_answered = false;
+    QTcpSocket *m_upstream = nullptr;
+    QByteArray m_early; // for the tunnel, before it is open
     qint64 m_remaining = 0;
     qint64 m_bodySize = 0;
 };

@@ -29,7 +29,8 @@ class TestServiceConnection;
 //   2. else the oldest queued reply (each is used once);
 //   3. else the fallback reply (404 unless set).
 // A request that expects "100-continue" gets it at once.  Every reply closes
-// the connection after it is written.
+// the connection after it is written.  A CONNECT request, as to a proxy, is
+// recorded and gets a tunnel to the address it names.
 class TestService
 {
 public:

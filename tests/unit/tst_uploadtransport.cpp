@@ -30,12 +30,15 @@ namespace {
 
 QByteArray randomBytes(int size, quint32 seed)
 {
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator random(seed);
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char(random.bounded(256));
+    QByteArray bytes((size + 3) / 4 * 4, Qt::Uninitialized);
+    QRandomGenerator(seed).fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
+    bytes.truncate(size);
     return bytes;
 }
+
+// Large enough that the system's socket buffers cannot take the whole body
+// before the service has read its first megabyte.
+constexpr int kLargeBody = 32 << 20;
 
 // Runs the event loop until the condition holds, waking for every event
 // rather than polling; false on timeout.
@@ -132,8 +135,8 @@ private slots:
         QFETCH(QString, form);
         TestService service;
         service.enqueue(Reply::fileName("abc.png"));
-        // several of curl's blocks and a ragged end
-        const QByteArray content = randomBytes(3 * int(CurlUploadReply::uploadBlockBytes) + 7, 7);
+        // many of curl's blocks and a ragged end
+        const QByteArray content = randomBytes((3 << 20) + 7, 7);
         Upload upload(content);
         const QByteArray port = QByteArray::number(service.port());
 
@@ -263,16 +266,26 @@ private slots:
             QCOMPARE(service.requestCount(), 0);
         }
 
+        // directly, and through a proxy's tunnel
         qputenv("CURL_CA_BUNDLE", QFile::encodeName(tls.certificateFile()));
-        Upload trusted(content);
-        trusted.put(serviceRequest(url));
-        QVERIFY(trusted.end());
-        QCOMPARE(trusted.reply->error(), QNetworkReply::NoError);
-        QCOMPARE(trusted.reply->rawHeader("FileName"), QByteArray("tls.png"));
-        QCOMPARE(trusted.progress.last(), qint64(content.size()));
-        const TestService::Request got = service.requests().value(0);
-        QVERIFY(got.head.startsWith("PUT /s.png HTTP/1.1\r\nUser-Agent: Snaplark\r\nHost: service.test\r\n"));
-        QVERIFY(got.body == content);
+        TestService proxy;
+        for (bool proxied : {false, true}) {
+            Upload trusted(content);
+            if (proxied)
+                trusted.network.setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), proxy.port()));
+            trusted.put(serviceRequest(url));
+            QVERIFY(trusted.end());
+            QCOMPARE(trusted.reply->error(), QNetworkReply::NoError);
+            QCOMPARE(trusted.reply->rawHeader("FileName"), QByteArray("tls.png"));
+            QCOMPARE(trusted.progress.last(), qint64(content.size()));
+            const TestService::Request got = service.requests().value(0);
+            QVERIFY(got.head.startsWith("PUT /s.png HTTP/1.1\r\nUser-Agent: Snaplark\r\nHost: service.test\r\n"));
+            QVERIFY(got.body == content);
+            service.clearRequests();
+        }
+        QCOMPARE(proxy.requestCount(), 1);
+        QCOMPARE(proxy.requests().first().method + ' ' + proxy.requests().first().target,
+                 "CONNECT 127.0.0.1:" + QByteArray::number(tls.port()));
     }
 
     // Every failure ends in one finished signal with Qt's code; those after
@@ -281,36 +294,40 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<Reply>("reply");
-        QTest::addColumn<int>("error");
-        QTest::addColumn<QString>("text"); // a part of the error text
-        QTest::newRow("refused") << "refused" << Reply() << int(QNetworkReply::ConnectionRefusedError) << "Connection refused";
-        QTest::newRow("dropped") << "" << Reply::dropped() << int(QNetworkReply::RemoteHostClosedError) << "Connection closed";
-        QTest::newRow("not found") << "" << Reply::httpError(404) << int(QNetworkReply::ContentNotFoundError)
-                                   << "/f.gif - server replied: Not Found";
-        QTest::newRow("unreadable file") << "unreadable" << Reply() << int(QNetworkReply::UnknownContentError)
-                                         << "Cannot read the file to upload";
+        // Qt's code and a part of the error text; some rows race between two
+        QTest::addColumn<QList<int>>("errors");
+        QTest::addColumn<QStringList>("texts");
+        const auto row = [](const char *tag, const char *kind, const Reply &reply, QList<int> errors, QStringList texts) {
+            QTest::newRow(tag) << QString::fromLatin1(kind) << reply << errors << texts;
+        };
+        row("refused", "refused", Reply(), {QNetworkReply::ConnectionRefusedError}, {"Connection refused"});
+        row("dropped", "", Reply::dropped(), {QNetworkReply::RemoteHostClosedError}, {"Connection closed"});
+        row("not found", "", Reply::httpError(404), {QNetworkReply::ContentNotFoundError},
+            {"/f.gif - server replied: Not Found"});
+        row("unreadable file", "unreadable", Reply(), {QNetworkReply::UnknownContentError},
+            {"Cannot read the file to upload"});
         const Reply early = Reply::fileName("part.png").answeredEarly(1 << 20);
-        QTest::newRow("2xx after 1 MB of 8, the rest read") << "" << early << int(QNetworkReply::ProtocolFailure)
-                                                            << "answered after";
+        row("2xx after 1 MB, the rest read", "", early, {QNetworkReply::ProtocolFailure}, {"answered after"});
+        // the reset may reach the client before the answer does
         Reply earlyThenClosed = early;
         earlyThenClosed.dropAfterBodyBytes = 2 << 20;
-        QTest::newRow("2xx after 1 MB of 8, closed at 2") << "" << earlyThenClosed << int(QNetworkReply::ProtocolFailure)
-                                                          << "answered after";
-        QTest::newRow("4xx after 1 MB") << "" << Reply::httpError(413).answeredEarly(1 << 20)
-                                         << int(QNetworkReply::UnknownContentError) << "server replied: Error";
-        QTest::newRow("stops reading after 1 MB") << "" << Reply::fileName("never.png").stalled(1 << 20)
-                                                   << int(QNetworkReply::TimeoutError) << "Nothing was sent or received";
-        QTest::newRow("never answers") << "" << Reply::fileName("never.png").stalled(8 << 20)
-                                        << int(QNetworkReply::TimeoutError) << "Nothing was sent or received";
-        QTest::newRow("announces 20 MB") << "" << Reply::html(QByteArray()).withHeader("Content-Length", "20971520")
-                                          << int(QNetworkReply::ProtocolFailure) << "malformed";
+        row("2xx after 1 MB, closed at 2", "", earlyThenClosed,
+            {QNetworkReply::ProtocolFailure, QNetworkReply::RemoteHostClosedError}, {"answered after", "Connection closed"});
+        row("4xx after 1 MB", "", Reply::httpError(413).answeredEarly(1 << 20), {QNetworkReply::UnknownContentError},
+            {"server replied: Error"});
+        row("stops reading after 1 MB", "", Reply::fileName("never.png").stalled(1 << 20), {QNetworkReply::TimeoutError},
+            {"Nothing was sent or received for 0.4 seconds"});
+        row("never answers", "", Reply::fileName("never.png").stalled(kLargeBody), {QNetworkReply::TimeoutError},
+            {"Nothing was sent or received"});
+        row("announces 20 MB", "", Reply::html(QByteArray()).withHeader("Content-Length", "20971520"),
+            {QNetworkReply::ProtocolFailure}, {"malformed"});
     }
     void failures()
     {
         QFETCH(QString, kind);
         QFETCH(Reply, reply);
-        QFETCH(int, error);
-        QFETCH(QString, text);
+        QFETCH(QList<int>, errors);
+        QFETCH(QStringList, texts);
         TestService service;
         service.setFallback(reply);
         QUrl url = service.baseUrl().resolved(QUrl(QStringLiteral("/f.gif")));
@@ -319,23 +336,26 @@ private slots:
             QVERIFY(closed.listen(QHostAddress::LocalHost));
             url.setPort(closed.serverPort());
         } // closed here: nothing listens on the port any more
-        Upload upload(randomBytes(8 << 20, 3));
+        Upload upload(randomBytes(kLargeBody, 3));
         if (kind == QLatin1String("unreadable"))
             upload.file.close();
 
         upload.put(QNetworkRequest(url));
-        upload.setStallLimit(400);
+        // short only where a stall is the point: a busy machine pauses too
+        const bool stalls = errors.contains(QNetworkReply::TimeoutError);
+        upload.setStallLimit(stalls ? 400 : 10000);
         QElapsedTimer clock;
         clock.start();
         QVERIFY(upload.end());
-        QCOMPARE(int(upload.reply->error()), error);
-        QVERIFY2(upload.reply->errorString().contains(text), qPrintable(upload.reply->errorString()));
+        const int index = errors.indexOf(upload.reply->error());
+        QVERIFY2(index >= 0, qPrintable(QStringLiteral("%1: %2").arg(upload.reply->error()).arg(upload.reply->errorString())));
+        QVERIFY2(upload.reply->errorString().contains(texts.at(index)), qPrintable(upload.reply->errorString()));
         QVERIFY(std::is_sorted(upload.progress.begin(), upload.progress.end()));
-        if (error == QNetworkReply::TimeoutError)
+        if (stalls)
             QVERIFY2(clock.elapsed() >= 400 && clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
         if (kind == QLatin1String("unreadable"))
             QCOMPARE(service.requestCount(), 0);
-        if (error == QNetworkReply::ContentNotFoundError) {
+        if (upload.reply->error() == QNetworkReply::ContentNotFoundError) {
             QCOMPARE(upload.reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 404);
             QCOMPARE(upload.reply->readAll(), QByteArray("error 404"));
         }
@@ -365,7 +385,7 @@ private slots:
         const QString folder = testScratchDir(QStringLiteral("keeps"));
         QDir(folder).removeRecursively();
         QDir().mkpath(folder);
-        const QByteArray content = randomBytes(8 << 20, 5);
+        const QByteArray content = randomBytes(kLargeBody, 5);
         const QString capture = folder + QStringLiteral("/snaplark.1.png");
         QFile file(capture);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
@@ -477,10 +497,7 @@ private slots:
                 QVERIFY2(withinLimits(), qPrintable(QStringLiteral("case %1 at byte %2").arg(i).arg(at)));
             }
             peer->disconnectFromHost();
-            QElapsedTimer t; t.start();
-            const bool once = upload.end(5000, 5);
-            if (t.elapsed() > 100) qWarning("case %d took %lld: %s / %s", i, t.elapsed(), qPrintable(upload.reply->errorString()), hostile.at(i).head.left(80).toPercentEncoding().constData());
-            QVERIFY2(once, qPrintable(QStringLiteral("case %1: finished %2 times").arg(i).arg(upload.finished)));
+            QVERIFY2(upload.end(5000, 5), qPrintable(QStringLiteral("case %1: finished %2 times").arg(i).arg(upload.finished)));
             QVERIFY2(withinLimits(), qPrintable(QStringLiteral("case %1 at the end").arg(i)));
             if (large)
                 QVERIFY2(upload.reply->error() != QNetworkReply::NoError, qPrintable(QStringLiteral("case %1").arg(i)));
