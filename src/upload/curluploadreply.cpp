@@ -198,6 +198,7 @@ bool CurlUploadReply::configure()
     set(CURLOPT_UPLOAD, 1L);
     set(CURLOPT_CUSTOMREQUEST, m_method.constData());
     set(CURLOPT_INFILESIZE_LARGE, curl_off_t(m_total));
+    set(CURLOPT_UPLOAD_BUFFERSIZE, uploadBlockBytes);
     set(CURLOPT_HTTPHEADER, m_headerList);
     set(CURLOPT_READFUNCTION, &CurlUploadReply::readCallback);
     set(CURLOPT_READDATA, this);
