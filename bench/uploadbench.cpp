@@ -1,13 +1,17 @@
-// Upload throughput and memory: the program uploads a 500 MB file named on
-// its command line to the loopback test service, and curl -T sends the same
-// file to the same service, alternately, several times.  Reports the rate at
-// which the service received each body (and, as the floor of any Qt client,
-// that of a plain QNetworkAccessManager PUT), the wall time of each run, and the
-// program's peak resident memory.  Needs a display (bench/run-all).
+// Upload throughput and memory: the program uploads a file named on its
+// command line (200 MB by default) to the loopback test service, and curl -T
+// sends the same file to the same service, alternately, several times; once
+// over plain HTTP and once over HTTPS through the same local TLS endpoint
+// (stunnel with a certificate made for the run, trusted by both through
+// CURL_CA_BUNDLE).  Reports the rate at which the service received each
+// body, with Qt's own stack (a plain QNetworkAccessManager PUT) beside them
+// for reference, the wall time of each run, and the program's peak resident
+// memory.  Needs a display (bench/run-all).
 //   uploadbench [program] [megabytes] [rounds]
 #include "benchstats.h"
 #include "settings/settings.h"
 #include "testservice.h"
+#include "tlsendpoint.h"
 
 #include <QApplication>
 #include <QDir>
@@ -16,6 +20,7 @@
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QSslConfiguration>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -80,8 +85,8 @@ void takeReceipt(TestService &service, Run *run)
     service.clearRequests();
 }
 
-// The floor of any Qt upload: a plain QNetworkAccessManager PUT of the file,
-// in this process, with nothing else around it.
+// Qt's own stack for reference: a plain QNetworkAccessManager PUT of the
+// file, in this process, with nothing else around it.
 Run bareQtPut(const QString &path, const QUrl &url)
 {
     Run run;
@@ -121,6 +126,50 @@ double rate(const Run &run)
     return run.receiveMs > 0 ? run.bodyBytes / 1e6 / (run.receiveMs / 1000) : 0;
 }
 
+struct Series
+{
+    std::vector<double> curlRates, programRates, qtRates, curlWall, programWall;
+};
+
+// One round over one scheme: curl, the program, Qt's stack, each to the
+// service at base.
+bool runRound(TestService &service, const QString &program, const QString &file, const QString &base, Series *series,
+              long *peakRss, qint64 bytes)
+{
+    qputenv("SNAPLARK_SERVICE_URL", base.toUtf8());
+    Run curl = runAndWait({QStringLiteral("curl"), QStringLiteral("-s"), QStringLiteral("-o"), QStringLiteral("/dev/null"),
+                           QStringLiteral("-T"), file, base + QStringLiteral("curl.mp4")});
+    takeReceipt(service, &curl);
+    Run ours = runAndWait({program, file});
+    takeReceipt(service, &ours);
+    Run qt = bareQtPut(file, QUrl(base + QStringLiteral("qt.mp4")));
+    takeReceipt(service, &qt);
+    printf("  %-5s curl %4.0f MB/s (%5.0f ms), program %4.0f MB/s (%5.0f ms), Qt's stack %4.0f MB/s, "
+           "program peak RSS %.1f MB\n",
+           qPrintable(QUrl(base).scheme()), rate(curl), curl.wallMs, rate(ours), ours.wallMs, rate(qt),
+           ours.peakRssKb / 1024.0);
+    fflush(stdout);
+    series->curlRates.push_back(rate(curl));
+    series->programRates.push_back(rate(ours));
+    series->qtRates.push_back(rate(qt));
+    series->curlWall.push_back(curl.wallMs);
+    series->programWall.push_back(ours.wallMs);
+    *peakRss = std::max(*peakRss, ours.peakRssKb);
+    return curl.status == 0 && ours.status == 0 && qt.status == 0 && ours.bodyBytes > bytes && curl.bodyBytes == bytes;
+}
+
+void summarise(const char *name, qint64 megabytes, int rounds, const Series &series)
+{
+    const double curl = median(series.curlRates);
+    const double ours = median(series.programRates);
+    printf("%s, %lld MB, median of %d: curl -T %.0f MB/s, program %.0f MB/s, ratio %.2f (goal >= 0.90); "
+           "Qt's stack %.0f MB/s (%.2f of curl)\n",
+           name, megabytes, rounds, curl, ours, curl > 0 ? ours / curl : 0, median(series.qtRates),
+           curl > 0 ? median(series.qtRates) / curl : 0);
+    printf("  wall time, median: curl %.0f ms, program %.0f ms (start-up and window included)\n",
+           median(series.curlWall), median(series.programWall));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -143,8 +192,9 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     const QString program = args.value(1, QStringLiteral(SNAPLARK_BIN_DIR "/snaplark"));
-    const qint64 megabytes = args.value(2, QStringLiteral("500")).toLongLong();
+    const qint64 megabytes = args.value(2, QStringLiteral("200")).toLongLong();
     const int rounds = args.value(3, QStringLiteral("3")).toInt();
+    const qint64 bytes = megabytes * 1000 * 1000;
 
     // Logged in, so a command-line video goes out as the multipart form.
     Settings::setAuthId(QStringLiteral("bench"));
@@ -153,46 +203,34 @@ int main(int argc, char **argv)
     service.setKeepBodies(false);
     // A status body rather than a name: no clipboard, so no keeper outlives a run.
     service.setFallback(TestService::Reply::statusOk("http://127.0.0.1/bench"));
-    qputenv("SNAPLARK_SERVICE_URL", service.serviceUrl());
+    TlsEndpoint tls(service.port());
+    if (!tls.isRunning()) {
+        fprintf(stderr, "uploadbench: no TLS endpoint: %s\n", qPrintable(tls.failure()));
+        return 2;
+    }
+    // The run's own authority, for curl, the program and Qt alike; nothing
+    // else is trusted less for it.
+    qputenv("CURL_CA_BUNDLE", QFile::encodeName(tls.certificateFile()));
+    QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
+    ssl.addCaCertificates(tls.certificateFile());
+    QSslConfiguration::setDefaultConfiguration(ssl);
 
     const QString file = home.path() + QStringLiteral("/bench.mp4");
-    if (!writeFile(file, megabytes * 1000 * 1000)) {
+    if (!writeFile(file, bytes)) {
         fprintf(stderr, "uploadbench: cannot write %s\n", qPrintable(file));
         return 2;
     }
-    const QString curlTarget = service.baseUrl().toString() + QStringLiteral("curl.mp4");
 
-    std::vector<double> programRates, curlRates, bareRates, programWall, curlWall;
+    Series plain, secure;
     long peakRss = 0;
     bool ok = true;
     for (int round = 0; round < rounds; ++round) {
-        Run curl = runAndWait({QStringLiteral("curl"), QStringLiteral("-s"), QStringLiteral("-o"),
-                               QStringLiteral("/dev/null"), QStringLiteral("-T"), file, curlTarget});
-        takeReceipt(service, &curl);
-        Run ours = runAndWait({program, file});
-        takeReceipt(service, &ours);
-        Run bare = bareQtPut(file, QUrl(service.baseUrl().toString() + QStringLiteral("bare.mp4")));
-        takeReceipt(service, &bare);
-        ok = ok && curl.status == 0 && ours.status == 0 && bare.status == 0
-            && ours.bodyBytes > megabytes * 1000 * 1000;
-        printf("round %d: curl %.0f MB/s (%.0f ms), program %.0f MB/s (%.0f ms), plain Qt PUT %.0f MB/s, "
-               "program peak RSS %.1f MB\n",
-               round + 1, rate(curl), curl.wallMs, rate(ours), ours.wallMs, rate(bare), ours.peakRssKb / 1024.0);
-        bareRates.push_back(rate(bare));
-        curlRates.push_back(rate(curl));
-        programRates.push_back(rate(ours));
-        curlWall.push_back(curl.wallMs);
-        programWall.push_back(ours.wallMs);
-        peakRss = std::max(peakRss, ours.peakRssKb);
+        printf("round %d\n", round + 1);
+        ok = runRound(service, program, file, service.baseUrl().toString(), &plain, &peakRss, bytes) && ok;
+        ok = runRound(service, program, file, tls.baseUrl().toString(), &secure, &peakRss, bytes) && ok;
     }
-
-    const double ratio = median(curlRates) > 0 ? median(programRates) / median(curlRates) : 0;
-    printf("%lld MB upload, median of %d: curl -T %.0f MB/s, program %.0f MB/s, ratio %.2f (goal >= 0.90)\n",
-           megabytes, rounds, median(curlRates), median(programRates), ratio);
-    printf("plain QNetworkAccessManager PUT in the same run: %.0f MB/s, the program reaches %.2f of it\n",
-           median(bareRates), median(bareRates) > 0 ? median(programRates) / median(bareRates) : 0);
-    printf("wall time, median: curl %.0f ms, program %.0f ms (start-up and window included)\n",
-           median(curlWall), median(programWall));
+    summarise("HTTP ", megabytes, rounds, plain);
+    summarise("HTTPS", megabytes, rounds, secure);
     printf("program peak resident memory: %.1f MB (goal < 150 MB)\n", peakRss / 1024.0);
     if (!ok) {
         fprintf(stderr, "uploadbench: a run failed\n");

@@ -1,6 +1,7 @@
 #include "upload/uploadnetworkmanager.h"
 
-#include "upload/httpuploadreply.h"
+#include "upload/curlmulti.h"
+#include "upload/curluploadreply.h"
 
 #include <QNetworkProxyFactory>
 
@@ -9,21 +10,35 @@ UploadNetworkManager::UploadNetworkManager(QObject *parent)
 {
 }
 
+UploadNetworkManager::~UploadNetworkManager() = default;
+
 bool UploadNetworkManager::sendsItself(Operation operation, const QUrl &url)
 {
     if (operation != PutOperation && operation != PostOperation)
         return false;
-    if (url.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) != 0 || url.host().isEmpty())
-        return false;
-    const QList<QNetworkProxy> proxies = QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(url));
-    return proxies.isEmpty() || proxies.first().type() == QNetworkProxy::NoProxy;
+    const QString scheme = url.scheme().toLower();
+    return (scheme == QLatin1String("http") || scheme == QLatin1String("https")) && !url.host().isEmpty();
+}
+
+QNetworkProxy UploadNetworkManager::proxyFor(const QUrl &url) const
+{
+    const QNetworkProxyQuery query(url);
+    QList<QNetworkProxy> proxies;
+    if (proxyFactory())
+        proxies = proxyFactory()->queryProxy(query);
+    else if (proxy().type() != QNetworkProxy::DefaultProxy)
+        proxies << proxy();
+    else
+        proxies = QNetworkProxyFactory::proxyForQuery(query);
+    return proxies.value(0, QNetworkProxy(QNetworkProxy::NoProxy));
 }
 
 QNetworkReply *UploadNetworkManager::createRequest(Operation operation, const QNetworkRequest &request,
                                                    QIODevice *outgoingData)
 {
-    if (!outgoingData || !sendsItself(operation, request.url()) || proxy().type() != QNetworkProxy::DefaultProxy)
+    if (!outgoingData || !sendsItself(operation, request.url()))
         return QNetworkAccessManager::createRequest(operation, request, outgoingData);
-    auto *reply = new HttpUploadReply(operation, request, outgoingData, this);
-    return reply;
+    if (!m_multi)
+        m_multi = CurlMulti::create();
+    return new CurlUploadReply(operation, request, outgoingData, proxyFor(request.url()), m_multi, this);
 }

@@ -75,6 +75,20 @@ TestService::Reply TestService::Reply::slow(qint64 bytesPerSecond) const
     return reply;
 }
 
+TestService::Reply TestService::Reply::answeredEarly(qint64 bodyBytes) const
+{
+    Reply reply = *this;
+    reply.answerAfterBodyBytes = bodyBytes;
+    return reply;
+}
+
+TestService::Reply TestService::Reply::stalled(qint64 bodyBytes) const
+{
+    Reply reply = *this;
+    reply.stallAfterBodyBytes = bodyBytes;
+    return reply;
+}
+
 // ---------------------------------------------------------------- Request
 
 QByteArray TestService::Request::path() const
@@ -117,8 +131,8 @@ public:
 private slots:
     void onReadyRead()
     {
-        if (m_reply.readBytesPerSecond > 0 && m_state == Body)
-            return; // the throttle reads
+        if ((m_reply.readBytesPerSecond > 0 && m_state == Body) || m_stalled)
+            return; // the throttle reads, or nothing does
         feed(m_socket->readAll());
     }
 
@@ -137,7 +151,7 @@ private slots:
     }
 
 private:
-    enum State { Head, Body, Finished };
+    enum State { Head, Body, Tunnel, Finished };
 
     double now() const { return m_clock->nsecsElapsed() / 1e6; }
 
@@ -153,10 +167,40 @@ private:
             startRequest();
             if (m_state == Body)
                 feedBody(rest);
+            else if (m_state == Tunnel)
+                relay(rest);
             return;
         }
         if (m_state == Body)
             feedBody(data);
+        else if (m_state == Tunnel)
+            relay(data);
+    }
+
+    // A proxy's tunnel to the address of a CONNECT request, whatever it is.
+    void openTunnel(const QByteArray &authority)
+    {
+        m_state = Tunnel;
+        m_upstream = new QTcpSocket(this);
+        connect(m_upstream, &QTcpSocket::connected, this, [this] {
+            m_socket->write("HTTP/1.1 200 Connection established\r\n\r\n");
+            m_upstream->write(m_early);
+            m_early.clear();
+        });
+        connect(m_upstream, &QTcpSocket::readyRead, this, [this] { m_socket->write(m_upstream->readAll()); });
+        connect(m_upstream, &QTcpSocket::disconnected, m_socket, &QTcpSocket::disconnectFromHost);
+        connect(m_upstream, &QTcpSocket::errorOccurred, m_socket, &QTcpSocket::disconnectFromHost);
+        connect(m_socket, &QTcpSocket::disconnected, m_upstream, &QTcpSocket::disconnectFromHost);
+        const int colon = authority.lastIndexOf(':');
+        m_upstream->connectToHost(QString::fromLatin1(authority.left(colon)), quint16(authority.mid(colon + 1).toUInt()));
+    }
+
+    void relay(const QByteArray &data)
+    {
+        if (m_upstream->state() == QAbstractSocket::ConnectedState)
+            m_upstream->write(data);
+        else
+            m_early += data;
     }
 
     void startRequest()
@@ -174,6 +218,12 @@ private:
             if (colon > 0)
                 request.headers.append(TestService::Header(line.left(colon), line.mid(colon + 1).trimmed()));
         }
+        if (request.method == "CONNECT") {
+            request.complete = true;
+            m_index = m_service->addRequest(request);
+            openTunnel(request.target);
+            return;
+        }
         m_remaining = request.header("Content-Length").toLongLong();
         m_keepBody = m_service->keepBodies();
         m_reply = m_service->replyFor(request.target, request.path());
@@ -183,6 +233,11 @@ private:
         if (request.header("Expect").toLower() == "100-continue" && m_reply.dropAfterBodyBytes != 0)
             m_socket->write("HTTP/1.1 100 Continue\r\n\r\n");
 
+        if (m_reply.stallAfterBodyBytes >= 0) {
+            // Small buffers, so a sender soon finds no room once we stop.
+            const int buffer = 16384;
+            ::setsockopt(int(m_socket->socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
+        }
         if (m_reply.readBytesPerSecond > 0) {
             // Keep the socket's and the system's buffers to a fraction of a
             // second's reading, so the sender really has to wait; not much
@@ -223,9 +278,22 @@ private:
             m_socket->abort();
             return;
         }
+        if (m_reply.stallAfterBodyBytes >= 0 && m_bodySize >= m_reply.stallAfterBodyBytes) {
+            // Whatever else arrives stays in the system's buffers.
+            finish();
+            m_stalled = true;
+            m_socket->setReadBufferSize(1);
+            return;
+        }
+        if (!m_answered && m_reply.answerAfterBodyBytes >= 0 && m_bodySize >= m_reply.answerAfterBodyBytes) {
+            m_answered = true;
+            answer();
+        }
         if (done) {
             finish();
-            answer();
+            if (!m_answered)
+                answer();
+            m_socket->disconnectFromHost();
         }
     }
 
@@ -244,7 +312,6 @@ private:
         out += "Connection: close\r\n\r\n";
         out += m_reply.body;
         m_socket->write(out);
-        m_socket->disconnectFromHost();
     }
 
     QTcpSocket *m_socket;
@@ -257,6 +324,10 @@ private:
     TestService::Reply m_reply;
     int m_index = -1;
     bool m_keepBody = true;
+    bool m_stalled = false;
+    bool m_answered = false;
+    QTcpSocket *m_upstream = nullptr;
+    QByteArray m_early; // for the tunnel, before it is open
     qint64 m_remaining = 0;
     qint64 m_bodySize = 0;
 };

@@ -29,7 +29,8 @@ class TestServiceConnection;
 //   2. else the oldest queued reply (each is used once);
 //   3. else the fallback reply (404 unless set).
 // A request that expects "100-continue" gets it at once.  Every reply closes
-// the connection after it is written.
+// the connection after it is written.  A CONNECT request, as to a proxy, is
+// recorded and gets a tunnel to the address it names.
 class TestService
 {
 public:
@@ -48,6 +49,12 @@ public:
         // Read the request at most this fast (0: as fast as possible), so
         // the client's upload progress can be watched.
         qint64 readBytesPerSecond = 0;
+        // Answer once this many body bytes have arrived, then read the rest
+        // before closing; -1 waits for the whole body.
+        qint64 answerAfterBodyBytes = -1;
+        // Stop reading once this many body bytes have arrived, and never
+        // answer; -1 reads on.
+        qint64 stallAfterBodyBytes = -1;
 
         // 200 with the "FileName" header and an empty body.
         static Reply fileName(const QByteArray &name);
@@ -64,6 +71,8 @@ public:
 
         Reply withHeader(const QByteArray &name, const QByteArray &value) const;
         Reply slow(qint64 bytesPerSecond) const;
+        Reply answeredEarly(qint64 bodyBytes) const;
+        Reply stalled(qint64 bodyBytes) const;
     };
 
     struct Request
