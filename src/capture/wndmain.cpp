@@ -305,7 +305,6 @@ void WndMain::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     if (!m_mapFirst || updatesEnabled())
         return;
-    FrozenDesktop::clearBackground(winId());
     windowHandle()->installEventFilter(this);
 }
 

@@ -33,13 +33,4 @@ bool unpaintedWindowShowsDesktop()
     return !composited;
 }
 
-void clearBackground(WId window)
-{
-    if (!QX11Info::isPlatformX11() || !window)
-        return;
-    xcb_connection_t *connection = QX11Info::connection();
-    const uint32_t none = XCB_BACK_PIXMAP_NONE;
-    xcb_change_window_attributes(connection, xcb_window_t(window), XCB_CW_BACK_PIXMAP, &none);
-}
-
 } // namespace FrozenDesktop

@@ -228,6 +228,28 @@ private slots:
         m_run.reset();
     }
 
+    // Under a compositing manager an unpainted window shows no desktop: there the screens are
+    // grabbed before the overlay is mapped.
+    void grabsFirstUnderACompositor()
+    {
+        const Window owner = XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, 0, 1, 1, 0, 0, 0);
+        XSetSelectionOwner(m_display, XInternAtom(m_display, "_NET_WM_CM_S0", False), owner, CurrentTime);
+        auto release = qScopeGuard([&] {
+            XDestroyWindow(m_display, owner);
+            XSync(m_display, False);
+        });
+        QVERIFY(startRun());
+        bool grabbedAtMap = false;
+        QVERIFY2(waitForMap(m_display, m_run->pid(), [&](Window) {
+            XGrabServer(m_display);
+            XSync(m_display, False);
+            grabbedAtMap = m_run->log().contains("Pixmap size: 1280x800");
+            XUngrabServer(m_display);
+            XSync(m_display, False);
+        }), qPrintable(m_run->log()));
+        QVERIFY2(grabbedAtMap, qPrintable(m_run->log()));
+    }
+
     // Input made while the test holds the server right after the map reaches the overlay before
     // its picture can: it waits for the picture and acts on it.
     void inputBeforeThePicture_data()
