@@ -179,11 +179,8 @@ WndMain::WndMain(CaptureRoutes routes)
 
     connect(qApp, &QCoreApplication::aboutToQuit, this, &WndMain::beforeAppExit);
 
-    if (m_mapFirst) {
-        // Nothing, not even the tool frame, is drawn before the picture.
-        setUpdatesEnabled(false);
+    if (m_mapFirst)
         m_pictureShownAt = std::numeric_limits<unsigned long>::max();
-    }
 }
 
 WndMain::~WndMain() = default;
@@ -303,8 +300,11 @@ QRect WndMain::selection() const
 void WndMain::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (!m_mapFirst || updatesEnabled())
+    if (!m_mapFirst || m_state->hasPlainGrab())
         return;
+    // Nothing, not even the tool frame, is drawn before the picture.  Only
+    // from here on: windows made over the overlay inherit this setting.
+    setUpdatesEnabled(false);
     windowHandle()->installEventFilter(this);
 }
 
