@@ -2,9 +2,10 @@
  * Starts a command and prints the milliseconds from its start until the X
  * server maps its first top-level window, then ends it.
  *   mapwatch [--timeout SECONDS] [--painted] command args...
- * With --painted it also waits until the bottom-right corner of the screen
- * (where the overlay's tool frame lies) changes after the map, and prints
- * "painted <ms>": a window may be mapped before it draws anything.
+ * With --painted it then waits until the bottom-right corner of the screen
+ * (where the overlay's tool frame lies) differs from what it showed before
+ * the start, and prints "painted <ms>": a window may be mapped before it
+ * draws anything.
  *
  * Every window created on the root is watched for its own MapNotify, which
  * still arrives when the window manager has reparented it into a frame; a
@@ -75,13 +76,12 @@ static int same_pixels(const XImage *a, const XImage *b)
            && memcmp(a->data, b->data, (size_t)a->bytes_per_line * (size_t)a->height) == 0;
 }
 
-/* Polls the corner until it differs from what it showed at the map. */
-static void wait_for_paint(Display *display, double start, double deadline)
+/* Polls the corner until it differs from what it showed before the start. */
+static void wait_for_paint(Display *display, const XImage *before, double start, double deadline)
 {
-    XImage *at_map = corner(display);
     while (now_ms() < deadline) {
         XImage *now = corner(display);
-        const int same = same_pixels(at_map, now);
+        const int same = same_pixels(before, now);
         if (now)
             XDestroyImage(now);
         if (!same) {
@@ -91,8 +91,6 @@ static void wait_for_paint(Display *display, double start, double deadline)
         const struct timespec pause = {0, 1000 * 1000};
         nanosleep(&pause, NULL);
     }
-    if (at_map)
-        XDestroyImage(at_map);
 }
 
 static void end_child(pid_t child)
@@ -136,6 +134,7 @@ int main(int argc, char **argv)
     XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
     XSync(display, False);
 
+    XImage *before = painted ? corner(display) : NULL;
     const double start = now_ms();
     const pid_t child = fork();
     if (child < 0) {
@@ -170,9 +169,11 @@ int main(int argc, char **argv)
             if (mapped != None && window_pid(display, mapped, pid_atom) == (long)child) {
                 printf("mapped %.1f\n", now_ms() - start);
                 if (painted)
-                    wait_for_paint(display, start, deadline);
+                    wait_for_paint(display, before, start, deadline);
                 fflush(stdout);
                 end_child(child);
+                if (before)
+                    XDestroyImage(before);
                 XCloseDisplay(display);
                 return 0;
             }
