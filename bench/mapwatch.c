@@ -1,7 +1,11 @@
 /*
  * Starts a command and prints the milliseconds from its start until the X
  * server maps its first top-level window, then ends it.
- *   mapwatch [--timeout SECONDS] command args...
+ *   mapwatch [--timeout SECONDS] [--painted] command args...
+ * With --painted it then waits until the bottom-right corner of the screen
+ * (where the overlay's tool frame lies) differs from what it showed before
+ * the start, and prints "painted <ms>": a window may be mapped before it
+ * draws anything.
  *
  * Every window created on the root is watched for its own MapNotify, which
  * still arrives when the window manager has reparented it into a frame; a
@@ -13,6 +17,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <errno.h>
 #include <poll.h>
@@ -55,6 +60,39 @@ static long window_pid(Display *display, Window window, Atom pid_atom)
     return pid;
 }
 
+/* The bottom-right corner of the screen, where the tool frame is drawn. */
+static XImage *corner(Display *display)
+{
+    const int width = DisplayWidth(display, DefaultScreen(display));
+    const int height = DisplayHeight(display, DefaultScreen(display));
+    const int w = width < 400 ? width : 400, h = height < 500 ? height : 500;
+    return XGetImage(display, DefaultRootWindow(display), width - w, height - h, (unsigned)w, (unsigned)h, AllPlanes,
+                     ZPixmap);
+}
+
+static int same_pixels(const XImage *a, const XImage *b)
+{
+    return a && b && a->height == b->height && a->bytes_per_line == b->bytes_per_line
+           && memcmp(a->data, b->data, (size_t)a->bytes_per_line * (size_t)a->height) == 0;
+}
+
+/* Polls the corner until it differs from what it showed before the start. */
+static void wait_for_paint(Display *display, const XImage *before, double start, double deadline)
+{
+    while (now_ms() < deadline) {
+        XImage *now = corner(display);
+        const int same = same_pixels(before, now);
+        if (now)
+            XDestroyImage(now);
+        if (!same) {
+            printf("painted %.1f\n", now_ms() - start);
+            break;
+        }
+        const struct timespec pause = {0, 1000 * 1000};
+        nanosleep(&pause, NULL);
+    }
+}
+
 static void end_child(pid_t child)
 {
     const struct timespec pause = {0, 10 * 1000 * 1000};
@@ -72,12 +110,17 @@ int main(int argc, char **argv)
 {
     double timeout_s = 30;
     int first = 1;
-    if (argc > 2 && strcmp(argv[1], "--timeout") == 0) {
-        timeout_s = atof(argv[2]);
-        first = 3;
+    int painted = 0;
+    if (argc > first + 1 && strcmp(argv[first], "--timeout") == 0) {
+        timeout_s = atof(argv[first + 1]);
+        first += 2;
+    }
+    if (argc > first && strcmp(argv[first], "--painted") == 0) {
+        painted = 1;
+        first += 1;
     }
     if (first >= argc) {
-        fprintf(stderr, "usage: mapwatch [--timeout SECONDS] command args...\n");
+        fprintf(stderr, "usage: mapwatch [--timeout SECONDS] [--painted] command args...\n");
         return 2;
     }
 
@@ -91,6 +134,7 @@ int main(int argc, char **argv)
     XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
     XSync(display, False);
 
+    XImage *before = painted ? corner(display) : NULL;
     const double start = now_ms();
     const pid_t child = fork();
     if (child < 0) {
@@ -124,8 +168,12 @@ int main(int argc, char **argv)
             }
             if (mapped != None && window_pid(display, mapped, pid_atom) == (long)child) {
                 printf("mapped %.1f\n", now_ms() - start);
+                if (painted)
+                    wait_for_paint(display, before, start, deadline);
                 fflush(stdout);
                 end_child(child);
+                if (before)
+                    XDestroyImage(before);
                 XCloseDisplay(display);
                 return 0;
             }

@@ -5,6 +5,7 @@
 #include "ui/fatalerror.h"
 #include "capture/capturecompletion.h"
 #include "core/capturestate.h"
+#include "core/frozendesktop.h"
 #include "capture/overlaylogic.h"
 #include "core/screengeometry.h"
 #include "capture/zoomframe.h"
@@ -25,12 +26,17 @@
 #include <QDir>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
 #include <QVector>
+#include <QWindow>
+#include <QX11Info>
+
+#include <limits>
 
 namespace {
 
@@ -119,14 +125,22 @@ WndMain::WndMain(CaptureRoutes routes)
     : QWidget(nullptr)
     , m_routes(std::move(routes))
 {
+    // Where an unpainted window shows the desktop, the window is mapped first
+    // and the screens are grabbed once it is exposed: the desktop is frozen on
+    // the screen from the map on, and the server's copy of a large desktop no
+    // longer holds the map back.  The grab then still comes after the
+    // floating button's minimise, as it always did.
+    m_mapFirst = FrozenDesktop::unpaintedWindowShowsDesktop();
     // The grab must not show the floating button: with one to minimise, the
     // screens are grabbed no earlier than they always were.  Without one the
     // server copies them while the form and the window are being made.
-    if (!Extension::sendSignal(QLatin1String(kFloatingButton), kSysCommand, kMinimize, 0))
+    if (!Extension::sendSignal(QLatin1String(kFloatingButton), kSysCommand, kMinimize, 0) && !m_mapFirst)
         ScreenGeometry::sendEarlyGrab();
     // Built first, while an early grab's pixels are still being made ready.
     buildForm();
-    m_state = std::make_unique<CaptureState>(winId());
+    // The active window is asked for now, before the overlay takes its place.
+    m_state = std::make_unique<CaptureState>(
+        winId(), m_mapFirst ? CaptureState::Grab::WhenFirstNeeded : CaptureState::Grab::Now);
     // Without an active window the button has nothing to capture: an empty
     // request must never become the whole desktop.
     const bool activeWindowKnown = !activeWindowArea().isEmpty();
@@ -164,6 +178,9 @@ WndMain::WndMain(CaptureRoutes routes)
         m_tool->move(ToolFramePlace::dodge(m_tool->geometry(), m_cursor, ScreenGeometry::primaryScreenInOverlay()));
 
     connect(qApp, &QCoreApplication::aboutToQuit, this, &WndMain::beforeAppExit);
+
+    if (m_mapFirst)
+        m_pictureShownAt = std::numeric_limits<unsigned long>::max();
 }
 
 WndMain::~WndMain() = default;
@@ -280,6 +297,66 @@ QRect WndMain::selection() const
     return OverlayLogic::selectionRect(m_press, m_cursor);
 }
 
+void WndMain::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_mapFirst || m_state->hasPlainGrab())
+        return;
+    // Nothing, not even the tool frame, is drawn before the picture.  Only
+    // from here on: windows made over the overlay inherit this setting.
+    setUpdatesEnabled(false);
+    windowHandle()->installEventFilter(this);
+}
+
+void WndMain::showPicture()
+{
+    if (updatesEnabled())
+        return;
+    m_state->plainGrab();
+    setUpdatesEnabled(true);
+    m_pictureTimePending = true;
+}
+
+bool WndMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != windowHandle())
+        return QWidget::eventFilter(watched, event);
+    // The screens are grabbed before Qt paints the exposed window.  Input that
+    // came meanwhile waits in the queue and is handled over the picture.
+    if (event->type() == QEvent::Expose && windowHandle()->isExposed())
+        showPicture();
+    // A press the user made before the picture (and the tool frame with it)
+    // was on the screen was aimed at the desktop: it starts a selection there
+    // rather than hitting a button nobody saw.
+    if (event->type() == QEvent::MouseButtonPress) {
+        const auto *press = static_cast<QMouseEvent *>(event);
+        if (press->timestamp() < m_pictureShownAt && m_tool->isVisible()
+            && m_tool->geometry().contains(press->pos())) {
+            m_tool->hide();
+            m_toolHiddenForPress = true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool WndMain::event(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+        // Whatever the input does, it works on the picture the user saw.
+        showPicture();
+        break;
+    default:
+        break;
+    }
+    return QWidget::event(event);
+}
+
 void WndMain::applyDodge()
 {
     if (!m_controlHeld && !m_dragging)
@@ -336,6 +413,10 @@ void WndMain::mouseReleaseEvent(QMouseEvent *event)
     m_release = event->pos();
     m_cursor = event->pos();
     m_dragging = false;
+    if (m_toolHiddenForPress) {
+        m_toolHiddenForPress = false;
+        m_tool->show();
+    }
     const QRect area = selection();
     if (OverlayLogic::isClick(area)) {
         update();
@@ -494,6 +575,12 @@ int WndMain::metric(PaintDeviceMetric metric) const
 
 void WndMain::paintEvent(QPaintEvent *event)
 {
+    if (m_pictureTimePending) {
+        // Asked once this paint has reached the server: the answer is a time
+        // by which the picture was on the screen.
+        m_pictureTimePending = false;
+        QTimer::singleShot(0, this, [this] { m_pictureShownAt = QX11Info::getTimestamp(); });
+    }
     QPainter painter(this);
     const QPixmap plain = m_state->plainGrab();
     if (!m_dragging) {

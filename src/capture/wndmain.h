@@ -56,11 +56,16 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     int metric(PaintDeviceMetric metric) const override;
 
 private:
     void buildForm();
     void applyDodge();
+    // Grabs the screens, if that is still to do, and lets the window paint.
+    void showPicture();
     void collapse();
     // The action a finished screenshot gets: AltAction with Alt held.
     static bool altHeld();
@@ -76,6 +81,13 @@ private:
     QPoint m_cursor;
     bool m_dragging = false;
     bool m_dimmingScheduled = false; // the dimmed backdrop is asked for once
+    // Mapped before its picture: until then the window paints nothing.
+    bool m_mapFirst = false;
+    // Server time (X timestamp) by which the picture was on the screen; a
+    // press before it was made without the tool frame in sight.
+    unsigned long m_pictureShownAt = 0;
+    bool m_pictureTimePending = false;
+    bool m_toolHiddenForPress = false;
     std::unique_ptr<CaptureState> m_state;
     ZoomFrame *m_zoom = nullptr;
     CaptureRoutes m_routes;

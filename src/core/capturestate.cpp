@@ -7,8 +7,9 @@
 #include <QDebug>
 #include <QVector>
 
-CaptureState::CaptureState(WId windowId)
-    : m_activeWindowHandle(int(windowId))
+CaptureState::CaptureState(WId windowId, Grab grab)
+    : m_grabPending(grab == Grab::WhenFirstNeeded)
+    , m_activeWindowHandle(int(windowId))
 {
     QRect window;
     int handle = 0;
@@ -22,12 +23,22 @@ CaptureState::CaptureState(WId windowId)
     m_activeWindowRect = visibleWindowRect(window, ScreenGeometry::virtualDesktopRect());
     ScreenGeometry::logRect("Active window visible bounds: %1,%2,%3,%4", m_activeWindowRect);
 
-    m_plainGrab = ScreenGeometry::grab();
+    if (!m_grabPending)
+        m_plainGrab = ScreenGeometry::grab();
 }
 
 CaptureState::CaptureState(const QImage &image)
     : m_plainGrab(QPixmap::fromImage(image))
 {
+}
+
+QPixmap CaptureState::plainGrab() const
+{
+    if (m_grabPending) {
+        m_grabPending = false;
+        m_plainGrab = ScreenGeometry::grab();
+    }
+    return m_plainGrab;
 }
 
 QPixmap CaptureState::dimmedGrab() const
@@ -39,7 +50,7 @@ QPixmap CaptureState::dimmedGrab() const
 void CaptureState::prepareDimmedGrab() const
 {
     if (m_dimmedGrab.isNull())
-        m_dimmedGrab = dim(m_plainGrab);
+        m_dimmedGrab = dim(plainGrab());
 }
 
 QPixmap CaptureState::dim(const QPixmap &plain)

@@ -16,10 +16,13 @@ class CaptureState
 {
 public:
     enum Kind { ActiveWindow = 0, FullScreen = 1, Region = 2 };
+    // When the screens are grabbed: at construction, or when the plain grab is
+    // first asked for (an overlay mapped before its picture takes it then).
+    enum class Grab { Now, WhenFirstNeeded };
 
     // Finds the active window and grabs the screens.  windowId is the caller's
     // own window, the handle to fall back on when the active one is unknown.
-    explicit CaptureState(WId windowId);
+    explicit CaptureState(WId windowId, Grab grab = Grab::Now);
     // A state over a finished picture: no request, no active window.
     explicit CaptureState(const QImage &image);
 
@@ -33,17 +36,18 @@ public:
     int requestMode() const { return m_requestMode; }
     void setRequestMode(int mode) { m_requestMode = mode; }
 
-    QPixmap plainGrab() const { return m_plainGrab; }
+    QPixmap plainGrab() const;
+    bool hasPlainGrab() const { return !m_grabPending; }
     QPixmap dimmedGrab() const;
     // Makes the dimmed grab now, e.g. right after the overlay was painted.
     void prepareDimmedGrab() const;
-    bool hasDimmedGrab() const { return !m_dimmedGrab.isNull() || m_plainGrab.isNull(); }
+    bool hasDimmedGrab() const { return !m_grabPending && (!m_dimmedGrab.isNull() || m_plainGrab.isNull()); }
 
     QRect activeWindowRect() const { return m_activeWindowRect; }
     int activeWindowHandle() const { return m_activeWindowHandle; }
 
     // The request rectangle cut out of the plain grab.
-    QPixmap croppedGrab() const { return crop(m_plainGrab, m_requestRect); }
+    QPixmap croppedGrab() const { return crop(plainGrab(), m_requestRect); }
 
     // The building blocks, usable on their own.
     // The picture reduced to at most 256 colours, each one darkened.
@@ -58,7 +62,8 @@ private:
     QRect m_requestRect;
     int m_requestKind = ActiveWindow;
     int m_requestMode = 0;
-    QPixmap m_plainGrab;
+    mutable bool m_grabPending = false;
+    mutable QPixmap m_plainGrab;
     mutable QPixmap m_dimmedGrab;
     QRect m_activeWindowRect;
     int m_activeWindowHandle = 0;

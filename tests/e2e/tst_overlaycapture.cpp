@@ -54,13 +54,14 @@ class TestOverlayCapture : public QObject
     qulonglong m_overlay = 0;
     int m_runs = 0;
 
-    // Starts a capture run; true once its overlay covers the screen.
+    // Starts a capture run; true once its overlay covers the screen and has grabbed it (the
+    // overlay may be mapped before it grabs).
     bool startOverlay()
     {
         m_run = std::make_unique<ProgramRun>(m_copy->program(), m_scratch + QString("/run%1.log").arg(++m_runs));
         if (!m_run->start() || !(m_overlay = waitForWindowOf(m_run->pid()))
             || !waitUntil([&] { return windowGeometry(m_overlay) == screenRect(); }, 5000)
-            || !m_run->log().contains("Pixmap size: 1280x800"))
+            || !m_run->waitForLog("Pixmap size: 1280x800", 5000))
             return false;
         // The pattern is in the frozen grab now: off the screen, it shows that the capture comes from
         // that grab, and lets the mouse reach the overlay (unmanaged windows stay above it).

@@ -1,3 +1,4 @@
+#include "core/capturestate.h"
 #include "core/screengeometry.h"
 #include "core/screengrabber.h"
 #include "patternwindow.h"
@@ -68,6 +69,29 @@ private slots:
         QVERIFY(m_window->showAndWait());
         QCOMPARE(ScreenGrabber::grabSharedMemory(m_patternArea), m_window->image());
         QVERIFY(without != m_window->image());
+    }
+
+    // A capture state whose grab waits for the overlay's map takes it for whichever picture is
+    // asked for first, the screen as it is then: none of them may come out empty.
+    void deferredGrabIsTakenWhenFirstNeeded_data()
+    {
+        QTest::addColumn<int>("asked"); // 0 the plain grab, 1 the dimmed one, 2 the request's crop
+        QTest::newRow("plain") << 0;
+        QTest::newRow("dimmed") << 1;
+        QTest::newRow("cropped") << 2;
+    }
+    void deferredGrabIsTakenWhenFirstNeeded()
+    {
+        QFETCH(int, asked);
+        m_window->hide();
+        CaptureState state(0, CaptureState::Grab::WhenFirstNeeded);
+        QVERIFY(!state.hasPlainGrab());
+        QVERIFY(m_window->showAndWait());
+        state.setRequestRect(m_patternArea);
+        const QPixmap picture = asked == 0 ? state.plainGrab() : asked == 1 ? state.dimmedGrab() : state.croppedGrab();
+        QCOMPARE(picture.size(), asked == 2 ? m_patternArea.size() : ScreenGeometry::fullRect().size());
+        QVERIFY(state.hasPlainGrab() && state.hasDimmedGrab() == (asked == 1));
+        QCOMPARE(state.croppedGrab().toImage().convertToFormat(QImage::Format_RGB32), m_window->image());
     }
 };
 
