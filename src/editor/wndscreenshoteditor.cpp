@@ -66,10 +66,10 @@ void WndScreenshotEditor::paintEvent(QPaintEvent *event)
     const QPixmap plain = m_state->plainGrab();
     const QRect area = selection();
     for (const QRect &r : event->region()) {
-        painter.drawPixmap(r, dimmed, r);
+        m_state->drawGrab(painter, dimmed, r);
         const QRect inside = r.intersected(area);
         if (!inside.isEmpty())
-            painter.drawPixmap(inside, plain, inside);
+            m_state->drawGrab(painter, plain, inside);
     }
     if (!m_frameHidden)
         drawSelectionFrame(painter);
@@ -190,13 +190,27 @@ void WndScreenshotEditor::finish(int action)
 
     // The picture is rendered from this window rather than grabbed from the
     // screen: it is exactly what the window paints (dimmed backdrop, bright
-    // selection, marks), whatever the window system has shown so far.
-    QImage picture(size(), QImage::Format_RGB32);
-    render(&picture, QPoint(), QRegion(), QWidget::DrawWindowBackground);
-    m_result = std::make_unique<CaptureState>(picture);
+    // selection, marks), whatever the window system has shown so far.  Each
+    // screen is rendered at its own scale, so the picture has the grab's
+    // device pixels and the marks are drawn at that resolution.
+    const ScreenGeometry::Layout &layout = m_state->layout();
+    QImage picture(ScreenGeometry::deviceDesktopRect(layout).size(), QImage::Format_RGB32);
+    picture.fill(Qt::black);
+    {
+        QPainter painter(&picture);
+        for (const ScreenGeometry::ScreenPart &part : ScreenGeometry::screenParts(layout)) {
+            QImage screen(part.device.size(), QImage::Format_RGB32);
+            screen.setDevicePixelRatio(part.scale);
+            render(&screen, QPoint(), QRegion(part.logical), QWidget::DrawWindowBackground);
+            screen.setDevicePixelRatio(1.0);
+            painter.drawImage(part.device.topLeft(), screen);
+        }
+    }
+    m_result = std::make_unique<CaptureState>(picture, layout);
     close();
 
-    m_result->setRequestRect(selection());
+    // Unmoved and unresized, the request keeps the device pixels it came with.
+    m_result->setRequestRect(selection(), m_state->requestDeviceRect());
     m_result->setRequestKind(CaptureState::Region);
     m_result->setRequestMode(m_state->requestMode());
     Settings::setCurrentAction(action);
