@@ -57,10 +57,12 @@ int edgeFromDevice(int edge, int origin, qreal scale)
 {
     if (scale <= 0)
         return edge;
+    // The estimate is off by at most one either way (rounding, floating error).
     int logical = origin + int(std::floor((edge - origin) / scale));
-    // floating error must not put the edge after the device edge
     while (edgeToDevice(logical, origin, scale) > edge)
         --logical;
+    while (edgeToDevice(logical + 1, origin, scale) <= edge)
+        ++logical;
     return logical;
 }
 

@@ -46,7 +46,7 @@ QRect fullRect(const Layout &layout);
 // through this one rounding, so neighbouring selections neither overlap nor
 // leave a gap, and a selection's size follows from its edges alone.
 int edgeToDevice(int edge, int origin, qreal scale);
-// The logical edge at or before a device edge.
+// The last logical edge at or before a device edge.
 int edgeFromDevice(int edge, int origin, qreal scale);
 
 // A screen's rectangle in device pixels, desktop coordinates.
