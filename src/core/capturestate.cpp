@@ -77,6 +77,10 @@ void CaptureState::drawGrab(QPainter &painter, const QPixmap &grab, const QRect 
         const QRect source = ScreenGeometry::toDevice(part, common).intersected(part.device);
         if (source.isEmpty())
             continue;
+        if (part.scale == 1.0) {
+            painter.drawPixmap(common, grab, source);
+            continue;
+        }
         // The target in logical pixels that covers exactly these device pixels.
         const QRectF target(part.logical.left() + (source.left() - part.device.left()) / part.scale,
                             part.logical.top() + (source.top() - part.device.top()) / part.scale,
