@@ -64,6 +64,8 @@ double meanDifference(const QImage &a, const QImage &b)
     return sum / (3.0 * a.width() * a.height());
 }
 
+qreal scaleOf(const QString &scaling) { return scaling.isEmpty() ? 1.0 : scaling.section('=', 1).toDouble(); }
+
 // The 1280 x 800 display as the program sees it at a scale factor.
 QRect logicalScreen(qreal scale) { return QRect(0, 0, qRound(1280 / scale), qRound(800 / scale)); }
 
@@ -99,12 +101,13 @@ class TestOverlayCapture : public QObject
     qulonglong m_overlay = 0;
     int m_runs = 0;
 
-    // Starts a capture run (at a scale factor); true once its overlay covers the screen.
-    bool startOverlay(qreal scale = 1)
+    // Starts a capture run (with a scale factor setting such as "QT_SCALE_FACTOR=2"); true once
+    // its overlay covers the screen.
+    bool startOverlay(const QString &scaling = QString())
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        if (scale != 1)
-            environment.insert("QT_SCALE_FACTOR", QString::number(scale));
+        if (!scaling.isEmpty())
+            environment.insert(scaling.section('=', 0, 0), scaling.section('=', 1));
         m_run = std::make_unique<ProgramRun>(m_copy->program(), m_scratch + QString("/run%1.log").arg(++m_runs),
                                              environment);
         if (!m_run->start() || !(m_overlay = waitForWindowOf(m_run->pid()))
@@ -184,39 +187,42 @@ private slots:
         QTest::addColumn<bool>("alt");
         QTest::addColumn<int>("buttonY"); // in the tool frame; 0: drag the region
         QTest::addColumn<QRect>("window");
-        QTest::addColumn<qreal>("scale");      // the program's QT_SCALE_FACTOR
+        QTest::addColumn<QString>("scaling"); // the program's scale factor setting, if any
         QTest::addColumn<QRect>("selection"); // dragged, in the program's logical pixels
 
         using namespace Settings;
         const int save = ActionSaveOnly, path = ClipboardLocalPath, viewer = ActionOpenDefaultViewer;
         const QRect none;
-        QTest::newRow("region, path") << save << path << false << 0 << none << 1.0 << kSelection;
-        QTest::newRow("region, picture") << save << int(ClipboardBitmap) << false << 0 << none << 1.0 << kSelection;
-        QTest::newRow("region, viewer, nothing copied") << viewer << int(ClipboardNone) << false << 0 << none << 1.0
+        const QString scale2 = "QT_SCALE_FACTOR=2", scale15 = "QT_SCALE_FACTOR=1.5";
+        QTest::newRow("region, path") << save << path << false << 0 << none << QString() << kSelection;
+        QTest::newRow("region, picture") << save << int(ClipboardBitmap) << false << 0 << none << QString() << kSelection;
+        QTest::newRow("region, viewer, nothing copied") << viewer << int(ClipboardNone) << false << 0 << none << QString()
                                                         << kSelection;
         // Alt at release: AltAction (the viewer) and AltClipboard (the picture)
-        QTest::newRow("region, alt at release") << save << path << true << 0 << none << 1.0 << kSelection;
-        QTest::newRow("full screen") << save << path << false << 50 << none << 1.0 << none;
+        QTest::newRow("region, alt at release") << save << path << true << 0 << none << QString() << kSelection;
+        QTest::newRow("full screen") << save << path << false << 50 << none << QString() << none;
         // under the pattern window, so a rectangle off by one pixel shows
-        QTest::newRow("active window") << save << path << false << 100 << QRect(137, 91, 320, 200) << 1.0 << none;
+        QTest::newRow("active window") << save << path << false << 100 << QRect(137, 91, 320, 200) << QString() << none;
         // larger than the screen: cut to the work area (above the panel), not to the screen
         QTest::newRow("active window beyond the work area") << save << path << false << 100
-                                                            << QRect(-20, -30, 1320, 860) << 1.0 << none;
+                                                            << QRect(-20, -30, 1320, 860) << QString() << none;
         // Scaled screens: every capture has the screen's own pixels, not the logical ones.
-        QTest::newRow("scale 2, region") << save << path << false << 0 << none << 2.0 << kSelection;
-        QTest::newRow("scale 2, picture copied") << save << int(ClipboardBitmap) << false << 0 << none << 2.0
+        QTest::newRow("scale 2, region") << save << path << false << 0 << none << scale2 << kSelection;
+        QTest::newRow("scale 2, picture copied") << save << int(ClipboardBitmap) << false << 0 << none << scale2
                                                  << kSelection;
-        QTest::newRow("scale 2, full screen") << save << path << false << 50 << none << 2.0 << none;
+        QTest::newRow("scale 2 for the screen") << save << path << false << 0 << none
+                                                << QString("QT_SCREEN_SCALE_FACTORS=2") << kSelection;
+        QTest::newRow("scale 2, full screen") << save << path << false << 50 << none << scale2 << none;
         // at odd device pixels, which no logical rectangle reaches at scale 2
-        QTest::newRow("scale 2, active window") << save << path << false << 100 << QRect(437, 291, 321, 201) << 2.0
+        QTest::newRow("scale 2, active window") << save << path << false << 100 << QRect(437, 291, 321, 201) << scale2
                                                 << none;
         QTest::newRow("scale 2, active window beyond the work area") << save << path << false << 100
-                                                                     << QRect(-20, -30, 1320, 860) << 2.0 << none;
+                                                                     << QRect(-20, -30, 1320, 860) << scale2 << none;
         // Odd edges and sizes at 1.5: both edges of each side round the same way (301 x 196 pixels,
         // where scaling the position and the size apart gives 302 x 197).
-        QTest::newRow("scale 1.5, region") << save << path << false << 0 << none << 1.5
+        QTest::newRow("scale 1.5, region") << save << path << false << 0 << none << scale15
                                            << QRect(QPoint(101, 121), QSize(201, 131));
-        QTest::newRow("scale 1.5, full screen") << save << path << false << 50 << none << 1.5 << none;
+        QTest::newRow("scale 1.5, full screen") << save << path << false << 50 << none << scale15 << none;
     }
 
     void capture()
@@ -226,8 +232,9 @@ private slots:
         QFETCH(bool, alt);
         QFETCH(int, buttonY);
         QFETCH(QRect, window);
-        QFETCH(qreal, scale);
+        QFETCH(QString, scaling);
         QFETCH(QRect, selection);
+        const qreal scale = scaleOf(scaling);
 
         QRect expected = buttonY == 0 ? deviceRect(selection, scale) : screenRect();
         std::unique_ptr<QWidget> target;
@@ -247,7 +254,7 @@ private slots:
         QVERIFY(fileManager.registered());
         const QImage picture = settledScreen().copy(expected);
 
-        QVERIFY2(startOverlay(scale), qPrintable(m_run->log()));
+        QVERIFY2(startOverlay(scaling), qPrintable(m_run->log()));
         // a drag, or the button's middle in the tool frame (253 x 390) 50 pixels short of the screen's corner
         const QStringList held = alt ? QStringList{"alt"} : QStringList();
         const QPoint frame = ToolFramePlace::lower(logicalScreen(scale), kToolFrame);
@@ -278,7 +285,7 @@ private slots:
     void loupeShowsDevicePixels()
     {
         const QImage screen = settledScreen();
-        QVERIFY2(startOverlay(2), qPrintable(m_run->log()));
+        QVERIFY2(startOverlay("QT_SCALE_FACTOR=2"), qPrintable(m_run->log()));
         const QPoint cursor(400, 300); // logical (200, 150)
         QVERIFY(moveMouse(cursor));
         // the loupe (186 x 186 logical, 372 x 372 device) at (12, 51) in the tool frame
@@ -310,7 +317,7 @@ private slots:
         FakeFileManagerService fileManager;
         QVERIFY(fileManager.registered());
         const QImage screen = grabScreen();
-        QVERIFY2(startOverlay(2), qPrintable(m_run->log()));
+        QVERIFY2(startOverlay("QT_SCALE_FACTOR=2"), qPrintable(m_run->log()));
         QVERIFY(drag(devicePoint(kSelection.topLeft(), 2), devicePoint(kSelection.bottomRight() + QPoint(1, 1), 2)));
         const QRect selection = deviceRect(kSelection, 2);
         // off the frame's handles and the toolbar
