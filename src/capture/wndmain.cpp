@@ -384,8 +384,8 @@ void WndMain::onActiveWindowClick()
     if (window.isEmpty())
         return; // the button is disabled then; the overlay stays
     m_state->setRequestMode(currentMode());
-    // Uncut, the window's own device pixels: a logical rectangle may not
-    // reach them at a fractional scale.
+    // Uncut, the window keeps its own device pixels, which a logical
+    // rectangle cannot always reach on a scaled screen.
     if (window == m_state->activeWindowRect())
         m_state->setRequestRect(window, m_state->activeWindowDeviceRect());
     else

@@ -196,6 +196,8 @@ Layout currentLayout()
     Layout layout;
     const QList<QScreen *> screens = QGuiApplication::screens();
     for (QScreen *screen : screens)
+        // Qt keeps the native size to itself; the logical one scaled back
+        // gives it for every size that divides by the factor.
         layout.screens.append({screen->geometry(), screen->availableGeometry(), screen->devicePixelRatio()});
     layout.primary = qMax(0, screens.indexOf(QGuiApplication::primaryScreen()));
     return layout;
@@ -233,11 +235,6 @@ QVector<QRect> screenRects(bool availableAreas, bool desktopCoordinates)
 QRect fullRect()
 {
     return fullRect(currentLayout());
-}
-
-QPixmap grab()
-{
-    return grab(currentLayout());
 }
 
 QPixmap grab(const Layout &layout)

@@ -91,8 +91,7 @@ QRect fullRect();
 // The whole virtual desktop in device pixels (deviceDesktopRect of `layout`)
 // as one pixmap; logs "Pixmap size: WxH".
 QPixmap grab(const Layout &layout);
-QPixmap grab();
-// Starts the next grab() ahead of time, without a log line: the server copies
+// Starts the next grab(layout) ahead of time, without a log line: the server copies
 // the screens while the caller goes on.
 void sendEarlyGrab();
 

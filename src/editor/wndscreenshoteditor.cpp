@@ -194,11 +194,17 @@ void WndScreenshotEditor::finish(int action)
     // screen is rendered at its own scale, so the picture has the grab's
     // device pixels and the marks are drawn at that resolution.
     const ScreenGeometry::Layout &layout = m_state->layout();
+    const QVector<ScreenGeometry::ScreenPart> parts = ScreenGeometry::screenParts(layout);
     QImage picture(ScreenGeometry::deviceDesktopRect(layout).size(), QImage::Format_RGB32);
-    picture.fill(Qt::black);
-    {
+    if (parts.size() == 1) {
+        // one screen: straight into the picture, no copy of a whole desktop
+        picture.setDevicePixelRatio(parts[0].scale);
+        render(&picture, QPoint(), QRegion(parts[0].logical), QWidget::DrawWindowBackground);
+        picture.setDevicePixelRatio(1.0);
+    } else {
+        picture.fill(Qt::black); // between screens of different factors
         QPainter painter(&picture);
-        for (const ScreenGeometry::ScreenPart &part : ScreenGeometry::screenParts(layout)) {
+        for (const ScreenGeometry::ScreenPart &part : parts) {
             QImage screen(part.device.size(), QImage::Format_RGB32);
             screen.setDevicePixelRatio(part.scale);
             render(&screen, QPoint(), QRegion(part.logical), QWidget::DrawWindowBackground);
