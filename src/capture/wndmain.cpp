@@ -329,7 +329,7 @@ void WndMain::mouseMoveEvent(QMouseEvent *event)
     m_lblInfo->setText(OverlayLogic::hintText(m_cursor, m_press, m_dragging, color));
     // Outside a drag the picture under the cursor does not change.
     if (m_dragging)
-        update(OverlayLogic::selectionChange(before, selection()));
+        update(ScreenGeometry::repaintCovering(OverlayLogic::selectionChange(before, selection()), devicePixelRatioF()));
 }
 
 void WndMain::mouseReleaseEvent(QMouseEvent *event)

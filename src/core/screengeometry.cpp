@@ -176,6 +176,18 @@ QRect fromDevice(const Layout &layout, const QRect &rect)
     return QRect(left, top, right - left, bottom - top);
 }
 
+QRegion repaintCovering(const QRegion &changed, qreal scale)
+{
+    if (scale == std::floor(scale))
+        return changed;
+    // One logical pixel more on every side: Qt's rounding is off by less than
+    // a device pixel, and the pixels added have not changed.
+    QRegion grown;
+    for (const QRect &rect : changed)
+        grown += rect.adjusted(-1, -1, 1, 1);
+    return grown;
+}
+
 namespace {
 std::optional<Layout> &plantedLayout()
 {

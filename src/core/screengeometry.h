@@ -2,6 +2,7 @@
 
 #include <QPixmap>
 #include <QRect>
+#include <QRegion>
 #include <QVector>
 
 #include <optional>
@@ -72,6 +73,12 @@ QRect toDevice(const Layout &layout, const QRect &rect);
 QPoint toDevice(const Layout &layout, const QPoint &point);
 // The smallest logical overlay rectangle covering a device overlay rectangle.
 QRect fromDevice(const Layout &layout, const QRect &rect);
+
+// The region to repaint so that every device pixel of `changed` is repainted:
+// Qt turns a logical region into device pixels rounding position and size
+// apart, which at a fractional scale can leave out a pixel at the edge that a
+// changed logical pixel reaches.  Unchanged at whole-number scales.
+QRegion repaintCovering(const QRegion &changed, qreal scale);
 
 // The live layout of this display.
 Layout currentLayout();

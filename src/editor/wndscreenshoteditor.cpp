@@ -145,7 +145,7 @@ void WndScreenshotEditor::mouseMoveEvent(QMouseEvent *event)
         else
             setSelection(SelectionLogic::moveSelection(old, m_current - m_previous, m_desktop));
         m_previous = m_current;
-        update(SelectionLogic::selectionChange(old, selection()));
+        update(ScreenGeometry::repaintCovering(SelectionLogic::selectionChange(old, selection()), devicePixelRatioF()));
     }
 
     if (const auto cursor = SelectionLogic::cursorFor(selection(), m_current, m_actions.checkedTool(), busy()))

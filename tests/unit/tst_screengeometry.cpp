@@ -148,6 +148,24 @@ private slots:
         }
     }
 
+    // What a drag repaints covers every device pixel of what changed, after Qt's own rounding of
+    // the region (position and size of each rectangle rounded apart).
+    void repaintCoversChangedPixels()
+    {
+        for (const auto &[name, layout] : layouts()) {
+            const ScreenGeometry::ScreenPart part = ScreenGeometry::screenParts(layout).first();
+            for (int x = 0; x < 12; ++x)
+                for (int w = 1; w < 6; ++w) {
+                    const QRect changed(x, x + 3, w, w + 1);
+                    QRegion clip;
+                    for (const QRect &r : ScreenGeometry::repaintCovering(changed, part.scale))
+                        clip += QRect(r.topLeft() * part.scale, r.size() * part.scale);
+                    QVERIFY2((QRegion(ScreenGeometry::toDevice(part, changed)) - clip).isEmpty(),
+                             qPrintable(QString("%1: %2 wide at %3").arg(name).arg(w).arg(x)));
+                }
+        }
+    }
+
     // The device desktop is the screens' device rectangles side by side; the grab is that big.
     void deviceDesktop()
     {
