@@ -68,6 +68,11 @@ void CaptureState::setRequestRect(const QRect &rect, const QRect &device)
     m_requestDeviceRect = device;
 }
 
+QRect CaptureState::requestScreenRect() const
+{
+    return m_requestDeviceRect.translated(ScreenGeometry::deviceDesktopRect(m_layout).topLeft());
+}
+
 void CaptureState::drawGrab(QPainter &painter, const QPixmap &grab, const QRect &area) const
 {
     for (const ScreenGeometry::ScreenPart &part : ScreenGeometry::screenParts(m_layout)) {

@@ -41,6 +41,9 @@ public:
     void setRequestRect(const QRect &rect, const QRect &device);
     // The request in device overlay pixels, the part of the grab it covers.
     QRect requestDeviceRect() const { return m_requestDeviceRect; }
+    // The request as the window system counts: device pixels, desktop
+    // coordinates; what native code (the video recording) is given.
+    QRect requestScreenRect() const;
     int requestKind() const { return m_requestKind; }
     void setRequestKind(int kind) { m_requestKind = kind; }
     int requestMode() const { return m_requestMode; }

@@ -71,6 +71,22 @@ private slots:
                     QFAIL(qPrintable(QString("pixel %1,%2").arg(x).arg(y)));
     }
 
+    // Native code counts in device pixels from the desktop's origin: a selection on a screen at
+    // 1.5 left of the primary is handed over there.
+    void requestOnTheScreen()
+    {
+        const ScreenGeometry::Layout layout{{{QRect(0, 0, 1920, 1080), QRect(), 1},
+                                             {QRect(-1920, 0, 1280, 720), QRect(), 1.5}}, 0};
+        QImage desktop(3840, 1080, QImage::Format_RGB32);
+        desktop.fill(Qt::gray);
+        CaptureState state(desktop, layout);
+        state.setRequestRect(QRect(101, 20, 201, 100));
+        QCOMPARE(state.requestDeviceRect(), QRect(152, 30, 301, 150));
+        QCOMPARE(state.requestScreenRect(), QRect(-1920 + 152, 30, 301, 150));
+        state.setRequestRect(QRect(1920 + 10, 20, 30, 40)); // on the primary, at 1
+        QCOMPARE(state.requestScreenRect(), QRect(10, 20, 30, 40));
+    }
+
     void dimmingDarkensVariedPictures()
     {
         // Hue across, saturation down, value in diagonal bands: thousands of colours
