@@ -65,6 +65,15 @@ int main(int argc, char **argv)
             return failed(QStringLiteral("cannot write %1").arg(out.filePath(picture.name)));
         plainFiles << picture.name;
     }
+    // The same pictures at twice the size for scaled screens, under the
+    // names Qt looks for there.
+    for (const Picture &picture : pngPictures(2)) {
+        QString name = picture.name;
+        name.insert(name.lastIndexOf(QLatin1Char('.')), QStringLiteral("@2x"));
+        if (!picture.image.save(out.filePath(name), "PNG"))
+            return failed(QStringLiteral("cannot write %1").arg(out.filePath(name)));
+        plainFiles << name;
+    }
 
     QString error;
     const QString gifs = QStringLiteral("GIF pictures and icons");

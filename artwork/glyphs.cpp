@@ -319,7 +319,11 @@ void paintGlyph(QPainter &p, Glyph glyph, const QRect &box, const QColor &colour
 {
     // Each glyph gets its own layer so knock-outs cut only the glyph, never
     // the button below it.
-    QImage layer(box.size(), QImage::Format_ARGB32_Premultiplied);
+    // The layer has the target's pixels, so a picture drawn at 2x keeps
+    // sharp glyphs.
+    const qreal scale = qMax<qreal>(1.0, p.transform().m11());
+    QImage layer(box.size() * scale, QImage::Format_ARGB32_Premultiplied);
+    layer.setDevicePixelRatio(scale);
     layer.fill(Qt::transparent);
     {
         QPainter lp(&layer);

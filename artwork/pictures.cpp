@@ -7,17 +7,29 @@
 #include <QPainter>
 #include <QRadialGradient>
 
+#include <QScopeGuard>
+
 #include <functional>
 
 using namespace Theme;
 
 namespace {
 
+// The scale every picture is drawn at: 1 for the plain set, 2 for the
+// "@2x" set that Qt picks on screens with twice the pixels.
+int &pictureScale()
+{
+    static int scale = 1;
+    return scale;
+}
+
 QImage draw(const QSize &size, const std::function<void(QPainter &)> &paint)
 {
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    const int scale = pictureScale();
+    QImage image(size * scale, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -353,8 +365,10 @@ QImage editorToolbarBackground()
 
 } // namespace
 
-QVector<Picture> pngPictures()
+QVector<Picture> pngPictures(int scale)
 {
+    pictureScale() = scale;
+    auto reset = qScopeGuard([] { pictureScale() = 1; });
     const QString dialogs = QStringLiteral("Dialog and panel backgrounds");
     const QString actions = QStringLiteral("Command buttons (110 x 40)");
     const QString tools = QStringLiteral("Editor tools (40 x 40), plain and pressed");

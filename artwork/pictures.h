@@ -13,8 +13,9 @@ struct Picture
     QImage image;
 };
 
-// The PNG pictures, in the order the contact sheet shows them.
-QVector<Picture> pngPictures();
+// The PNG pictures, in the order the contact sheet shows them, drawn at
+// `scale` times their size (the names stay those of scale 1).
+QVector<Picture> pngPictures(int scale = 1);
 
 // The 48 x 48 mark stamped into the corner of every animated GIF frame.
 QImage stampPicture();

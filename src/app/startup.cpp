@@ -123,6 +123,9 @@ int run(int argc, char **argv)
     // No window of the program holds GL content: plain raster windows spare
     // every launch the loading of the GL libraries.
     QCoreApplication::setAttribute(Qt::AA_ForceRasterWidgets);
+    // On scaled screens pictures come at their own pixel ratio ("@2x"
+    // artwork, icons), drawn sharp rather than enlarged.
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QtSingleApplication app(argc, argv, true);
     const int code = dispatch(QCoreApplication::arguments(), app.isRunning());
     // What the run copied must outlive the process.

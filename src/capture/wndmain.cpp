@@ -401,11 +401,12 @@ void WndMain::mouseMoveEvent(QMouseEvent *event)
     m_zoom->setPosition(m_cursor.x(), m_cursor.y());
     applyDodge();
 
-    const QString color = OverlayLogic::colorText(m_state->plainGrab(), m_cursor);
+    // The hint names the device pixel the loupe marks.
+    const QString color = OverlayLogic::colorText(m_state->plainGrab(), m_state->toDevice(m_cursor));
     m_lblInfo->setText(OverlayLogic::hintText(m_cursor, m_press, m_dragging, color));
     // Outside a drag the picture under the cursor does not change.
     if (m_dragging)
-        update(OverlayLogic::selectionChange(before, selection()));
+        update(ScreenGeometry::repaintCovering(OverlayLogic::selectionChange(before, selection()), devicePixelRatioF()));
 }
 
 void WndMain::mouseReleaseEvent(QMouseEvent *event)
@@ -464,7 +465,12 @@ void WndMain::onActiveWindowClick()
     if (window.isEmpty())
         return; // the button is disabled then; the overlay stays
     m_state->setRequestMode(currentMode());
-    m_state->setRequestRect(window);
+    // Uncut, the window keeps its own device pixels, which a logical
+    // rectangle cannot always reach on a scaled screen.
+    if (window == m_state->activeWindowRect())
+        m_state->setRequestRect(window, m_state->activeWindowDeviceRect());
+    else
+        m_state->setRequestRect(window);
     m_state->setRequestKind(CaptureState::Region);
     openEditorOrDispatch();
     collapse();
@@ -505,7 +511,7 @@ void WndMain::dispatchCapture(CaptureState *state, bool selectActions)
     switch (state->requestMode()) {
     case Settings::ModeScreenshot:
         if (state->requestKind() == CaptureState::ActiveWindow) {
-            state->setRequestRect(state->activeWindowRect());
+            state->setRequestRect(state->activeWindowRect(), state->activeWindowDeviceRect());
             state->setRequestKind(CaptureState::Region);
             dispatchCapture(state, selectActions);
         } else if (state->requestKind() == CaptureState::FullScreen) {
@@ -585,7 +591,7 @@ void WndMain::paintEvent(QPaintEvent *event)
     const QPixmap plain = m_state->plainGrab();
     if (!m_dragging) {
         for (const QRect &r : event->region())
-            painter.drawPixmap(r, plain, r);
+            m_state->drawGrab(painter, plain, r);
         // The dimmed backdrop is first needed when a drag begins; make it once
         // this picture is on screen rather than delaying the first paint.
         if (!m_dimmingScheduled && !m_state->hasDimmedGrab()) {
@@ -599,11 +605,11 @@ void WndMain::paintEvent(QPaintEvent *event)
     const QRect area = selection();
     const bool bright = area.width() >= 1 && area.height() >= 1;
     for (const QRect &r : event->region()) {
-        painter.drawPixmap(r, dimmed, r);
+        m_state->drawGrab(painter, dimmed, r);
         if (bright) {
             const QRect inside = r.intersected(area);
             if (!inside.isEmpty())
-                painter.drawPixmap(inside, plain, inside);
+                m_state->drawGrab(painter, plain, inside);
         }
     }
     if (bright) {

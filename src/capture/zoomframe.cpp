@@ -61,16 +61,28 @@ void ZoomFrame::setPosition(int x, int y)
 
 void ZoomFrame::paintEvent(QPaintEvent *)
 {
-    QPainter painter(this);
-    painter.fillRect(rect(), palette().window());
+    // Drawn in device pixels: the loupe magnifies the screen's own pixels,
+    // whatever the scale factor.
+    const qreal scale = devicePixelRatioF();
+    QImage loupe(qRound(width() * scale), qRound(height() * scale), QImage::Format_RGB32);
+    {
+        QPainter painter(&loupe);
+        paintLoupe(painter, loupe.size(), m_state->toDevice(QPoint(m_x, m_y)), palette().window());
+    }
+    loupe.setDevicePixelRatio(scale);
+    QPainter(this).drawImage(QPoint(0, 0), loupe);
+}
 
-    const int w = width();
-    const int h = height();
+void ZoomFrame::paintLoupe(QPainter &painter, const QSize &size, const QPoint &cursor, const QBrush &background) const
+{
+    const int w = size.width();
+    const int h = size.height();
+    painter.fillRect(QRect(QPoint(0, 0), size), background);
     const QPixmap grab = m_state->plainGrab();
-    const QRect source(m_x - w / 8, m_y - h / 8, w / 4, h / 4);
+    const QRect source(cursor.x() - w / 8, cursor.y() - h / 8, w / 4, h / 4);
     drawPart(painter, QRectF(0, 0, w, h), source, grab);
 
-    const QPoint marked = markedPixel(m_x, m_y);
+    const QPoint marked = markedPixel(cursor.x(), cursor.y());
     if (!grab.rect().contains(marked))
         return;
     drawInvertedPart(painter, QRectF(w / 2 - 4, 0, 4, h), QRect(marked.x(), source.top(), 1, source.height()), grab);

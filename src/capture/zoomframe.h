@@ -3,6 +3,8 @@
 #include <QWidget>
 
 class CaptureState;
+class QBrush;
+class QPainter;
 
 // The magnifier of the overlay's tool frame: the frozen grab around the
 // cursor, enlarged about four times, with an inverted crosshair and the true
@@ -16,13 +18,16 @@ public:
     void setPosition(int x, int y);
 
     // The pixel the loupe marks for a cursor point (the hint line names the
-    // same one).
+    // same one); both in the grab's device pixels.
     static QPoint markedPixel(int x, int y) { return QPoint(x - 1, y - 1); }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // The loupe of `size` device pixels around a cursor point in the grab.
+    void paintLoupe(QPainter &painter, const QSize &size, const QPoint &cursor, const QBrush &background) const;
+
     const CaptureState *m_state;
     int m_x = 0;
     int m_y = 0;

@@ -5,7 +5,10 @@
 
 #include <QColor>
 #include <QDebug>
+#include <QPainter>
 #include <QVector>
+
+#include <cmath>
 
 CaptureState::CaptureState(WId windowId, Grab grab)
     : m_grabPending(grab == Grab::WhenFirstNeeded)
@@ -20,23 +23,84 @@ CaptureState::CaptureState(WId windowId, Grab grab)
     qDebug("Active window handle %d", m_activeWindowHandle);
     ScreenGeometry::logRect("Active window bounds: %1,%2,%3,%4", window);
 
-    m_activeWindowRect = visibleWindowRect(window, ScreenGeometry::virtualDesktopRect());
+    // The window system reports device pixels.
+    m_layout = ScreenGeometry::currentLayout();
+    m_activeWindowDeviceRect = visibleWindowRect(window, ScreenGeometry::deviceDesktopRect(m_layout));
+    m_activeWindowRect = m_activeWindowDeviceRect.isNull()
+                             ? QRect()
+                             : ScreenGeometry::fromDevice(m_layout, m_activeWindowDeviceRect);
     ScreenGeometry::logRect("Active window visible bounds: %1,%2,%3,%4", m_activeWindowRect);
 
     if (!m_grabPending)
-        m_plainGrab = ScreenGeometry::grab();
+        m_plainGrab = ScreenGeometry::grab(m_layout);
 }
 
-CaptureState::CaptureState(const QImage &image)
-    : m_plainGrab(QPixmap::fromImage(image))
+namespace {
+
+ScreenGeometry::Layout pictureLayout(const QImage &image)
 {
+    const qreal scale = image.devicePixelRatio();
+    const QRect logical(0, 0, int(std::ceil(image.width() / scale)), int(std::ceil(image.height() / scale)));
+    return ScreenGeometry::Layout{{{logical, logical, scale}}, 0};
+}
+
+} // namespace
+
+CaptureState::CaptureState(const QImage &image)
+    : CaptureState(image, pictureLayout(image))
+{
+}
+
+CaptureState::CaptureState(const QImage &image, const ScreenGeometry::Layout &layout)
+    : m_layout(layout)
+{
+    QImage pixels = image;
+    pixels.setDevicePixelRatio(1.0);
+    m_plainGrab = QPixmap::fromImage(std::move(pixels));
+}
+
+void CaptureState::setRequestRect(const QRect &rect)
+{
+    setRequestRect(rect, ScreenGeometry::toDevice(m_layout, rect));
+}
+
+void CaptureState::setRequestRect(const QRect &rect, const QRect &device)
+{
+    m_requestRect = rect;
+    m_requestDeviceRect = device;
+}
+
+QRect CaptureState::requestScreenRect() const
+{
+    return m_requestDeviceRect.translated(ScreenGeometry::deviceDesktopRect(m_layout).topLeft());
+}
+
+void CaptureState::drawGrab(QPainter &painter, const QPixmap &grab, const QRect &area) const
+{
+    for (const ScreenGeometry::ScreenPart &part : ScreenGeometry::screenParts(m_layout)) {
+        const QRect common = area.intersected(part.logical);
+        if (common.isEmpty())
+            continue;
+        const QRect source = ScreenGeometry::toDevice(part, common).intersected(part.device);
+        if (source.isEmpty())
+            continue;
+        if (part.scale == 1.0) {
+            painter.drawPixmap(common, grab, source);
+            continue;
+        }
+        // The target in logical pixels that covers exactly these device pixels.
+        const QRectF target(part.logical.left() + (source.left() - part.device.left()) / part.scale,
+                            part.logical.top() + (source.top() - part.device.top()) / part.scale,
+                            source.width() / part.scale, source.height() / part.scale);
+        painter.drawPixmap(target, grab, QRectF(source));
+    }
 }
 
 QPixmap CaptureState::plainGrab() const
 {
     if (m_grabPending) {
         m_grabPending = false;
-        m_plainGrab = ScreenGeometry::grab();
+        m_plainGrab = ScreenGeometry::grab(m_layout);
     }
     return m_plainGrab;
 }

@@ -13,6 +13,7 @@
 #include <sys/shm.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <future>
 #include <memory>
@@ -229,10 +230,6 @@ std::unique_ptr<Request> sendRequest(const QRect &rect)
 {
     if (!QX11Info::isPlatformX11() || rect.isEmpty() || rect.width() > 0xffff || rect.height() > 0xffff)
         return nullptr;
-    // The shared path works in device pixels; leave scaled screens to Qt.
-    const QScreen *primary = QGuiApplication::primaryScreen();
-    if (!primary || primary->devicePixelRatio() != 1.0)
-        return nullptr;
     xcb_connection_t *connection = QX11Info::connection();
     if (!connection)
         return nullptr;
@@ -342,7 +339,17 @@ QPixmap grabWithScreen(const QRect &rect)
     QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)
         return QPixmap();
-    return screen->grabWindow(0, rect.x(), rect.y(), rect.width(), rect.height());
+    // Qt takes logical pixels and scales them with the primary screen's
+    // factor; the result is in device pixels either way.
+    const qreal scale = screen->devicePixelRatio();
+    const QRect logical(QPoint(int(std::floor(rect.left() / scale)), int(std::floor(rect.top() / scale))),
+                        QPoint(int(std::ceil((rect.left() + rect.width()) / scale)) - 1,
+                               int(std::ceil((rect.top() + rect.height()) / scale)) - 1));
+    QPixmap pixmap = screen->grabWindow(0, logical.x(), logical.y(), logical.width(), logical.height());
+    pixmap.setDevicePixelRatio(1.0);
+    if (scale == 1.0 || pixmap.isNull())
+        return pixmap;
+    return pixmap.copy(rect.translated(-QPoint(qRound(logical.left() * scale), qRound(logical.top() * scale))));
 }
 
 QPixmap grab(const QRect &rect)

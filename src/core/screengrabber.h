@@ -4,7 +4,8 @@
 #include <QPixmap>
 #include <QRect>
 
-// Grabs a rectangle of the desktop (desktop coordinates).  On X11 the pixels
+// Grabs a rectangle of the desktop (desktop coordinates, device pixels: the
+// screens' own pixels at any scale factor).  On X11 the pixels
 // come straight from the server through a shared-memory segment (MIT-SHM),
 // which avoids pushing a whole 4K desktop through the X socket; elsewhere, or
 // when the server cannot serve the request that way, Qt's screen grab is used.
@@ -12,8 +13,8 @@
 namespace ScreenGrabber {
 
 // The fast path.  A null image when MIT-SHM cannot serve this rectangle (not
-// on X11, remote server, unusual pixel format, scaled screen, rectangle
-// outside the root window).  Otherwise Format_RGB32 with opaque alpha, whose
+// on X11, remote server, unusual pixel format, rectangle outside the root
+// window).  Otherwise Format_RGB32 with opaque alpha, whose
 // pixels stay in the shared memory until the image and its copies are gone.
 QImage grabSharedMemory(const QRect &rect);
 
@@ -22,7 +23,8 @@ QImage grabSharedMemory(const QRect &rect);
 // asks for the same rectangle and throws them away otherwise.
 void sendEarly(const QRect &rect);
 
-// Qt's grab of the root window from the primary screen.
+// Qt's grab of the root window from the primary screen, with device pixel
+// ratio 1.
 QPixmap grabWithScreen(const QRect &rect);
 
 // The fast path when it works, else Qt's grab.

@@ -39,13 +39,15 @@ QFont textFont()
 void drawRect(QPainter &painter, const RectItem &item, const QColor &color)
 {
     painter.setRenderHint(QPainter::Antialiasing, false);
-    if (item.highlight) {
-        painter.setPen(QPen(color, kHighlightWidth, Qt::SolidLine));
-        painter.setBrush(Qt::NoBrush);
-    } else {
-        painter.setPen(QPen(color, 1, Qt::SolidLine));
-        painter.setBrush(QBrush(color, Qt::SolidPattern));
+    if (!item.highlight) {
+        // Filled rather than outlined with a one-pixel pen, which covers the
+        // same pixels at scale 1 but, centred on the edges, lands half a
+        // pixel off on a scaled picture.
+        painter.fillRect(QRect(item.rect.topLeft(), item.rect.size() + QSize(1, 1)), color);
+        return;
     }
+    painter.setPen(QPen(color, kHighlightWidth, Qt::SolidLine));
+    painter.setBrush(Qt::NoBrush);
     painter.drawRect(item.rect);
 }
 

@@ -66,10 +66,10 @@ void WndScreenshotEditor::paintEvent(QPaintEvent *event)
     const QPixmap plain = m_state->plainGrab();
     const QRect area = selection();
     for (const QRect &r : event->region()) {
-        painter.drawPixmap(r, dimmed, r);
+        m_state->drawGrab(painter, dimmed, r);
         const QRect inside = r.intersected(area);
         if (!inside.isEmpty())
-            painter.drawPixmap(inside, plain, inside);
+            m_state->drawGrab(painter, plain, inside);
     }
     if (!m_frameHidden)
         drawSelectionFrame(painter);
@@ -145,7 +145,7 @@ void WndScreenshotEditor::mouseMoveEvent(QMouseEvent *event)
         else
             setSelection(SelectionLogic::moveSelection(old, m_current - m_previous, m_desktop));
         m_previous = m_current;
-        update(SelectionLogic::selectionChange(old, selection()));
+        update(ScreenGeometry::repaintCovering(SelectionLogic::selectionChange(old, selection()), devicePixelRatioF()));
     }
 
     if (const auto cursor = SelectionLogic::cursorFor(selection(), m_current, m_actions.checkedTool(), busy()))
@@ -190,13 +190,33 @@ void WndScreenshotEditor::finish(int action)
 
     // The picture is rendered from this window rather than grabbed from the
     // screen: it is exactly what the window paints (dimmed backdrop, bright
-    // selection, marks), whatever the window system has shown so far.
-    QImage picture(size(), QImage::Format_RGB32);
-    render(&picture, QPoint(), QRegion(), QWidget::DrawWindowBackground);
-    m_result = std::make_unique<CaptureState>(picture);
+    // selection, marks), whatever the window system has shown so far.  Each
+    // screen is rendered at its own scale, so the picture has the grab's
+    // device pixels and the marks are drawn at that resolution.
+    const ScreenGeometry::Layout &layout = m_state->layout();
+    const QVector<ScreenGeometry::ScreenPart> parts = ScreenGeometry::screenParts(layout);
+    QImage picture(ScreenGeometry::deviceDesktopRect(layout).size(), QImage::Format_RGB32);
+    if (parts.size() == 1) {
+        // one screen: straight into the picture, no copy of a whole desktop
+        picture.setDevicePixelRatio(parts[0].scale);
+        render(&picture, QPoint(), QRegion(parts[0].logical), QWidget::DrawWindowBackground);
+        picture.setDevicePixelRatio(1.0);
+    } else {
+        picture.fill(Qt::black); // between screens of different factors
+        QPainter painter(&picture);
+        for (const ScreenGeometry::ScreenPart &part : parts) {
+            QImage screen(part.device.size(), QImage::Format_RGB32);
+            screen.setDevicePixelRatio(part.scale);
+            render(&screen, QPoint(), QRegion(part.logical), QWidget::DrawWindowBackground);
+            screen.setDevicePixelRatio(1.0);
+            painter.drawImage(part.device.topLeft(), screen);
+        }
+    }
+    m_result = std::make_unique<CaptureState>(picture, layout);
     close();
 
-    m_result->setRequestRect(selection());
+    // Unmoved and unresized, the request keeps the device pixels it came with.
+    m_result->setRequestRect(selection(), m_state->requestDeviceRect());
     m_result->setRequestKind(CaptureState::Region);
     m_result->setRequestMode(m_state->requestMode());
     Settings::setCurrentAction(action);

@@ -18,7 +18,8 @@ public:
     static bool getActiveWindowRect(QRect *rect, int *handle);
     // The extension of the video files the library writes, without dot.
     static QString videoFileExtension();
-    // Region: fullScreen false, the region, handle 0; full screen: true, a
+    // Region (the window system's device pixels and desktop coordinates):
+    // fullScreen false, the region, handle 0; full screen: true, a
     // null region, 0; window: false, a null region, the handle.
     static bool startVideoCapture(bool fullScreen, const QRect &region, int windowHandle,
                                   const QString &path, int frameRate, bool sound);

@@ -1,17 +1,23 @@
 #include "desktopdriver.h"
+#include "editor/editoractions.h"
 #include "fakefilemanager.h"
 #include "patternwindow.h"
 #include "processdriver.h"
 #include "settings/settings.h"
 #include "testsupport.h"
+#include "ui/baseframe.h"
+#include "ui/stylesheet.h"
+#include "ui/toolframeplace.h"
 
 #include <QPainter>
+#include <QPushButton>
 #include <QX11Info>
 #include <QtTest>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include <cmath>
 #include <memory>
 
 // The real program driven through the X tools, judged by its file, the clipboard after the run and who showed the file.
@@ -21,6 +27,47 @@ namespace {
 
 const QRect kSelection(QPoint(100, 120), QSize(300, 200)); // dragged to (400, 320)
 const QString kClipboardBefore = QStringLiteral("clipboard before the run");
+const QSize kToolFrame(253, 390);
+const QSize kToolbar(372, 171);
+
+// A logical edge (the line before a pixel) on the screen at a scale factor, rounded half up:
+// the rule every edge of a selection must follow.
+int deviceEdge(int logical, qreal scale) { return int(std::floor(logical * scale + 0.5)); }
+QPoint devicePoint(const QPoint &logical, qreal scale)
+{
+    return QPoint(deviceEdge(logical.x(), scale), deviceEdge(logical.y(), scale));
+}
+QRect deviceRect(const QRect &logical, qreal scale)
+{
+    return QRect(devicePoint(logical.topLeft(), scale),
+                 devicePoint(logical.bottomRight() + QPoint(1, 1), scale) - QPoint(1, 1));
+}
+// A square of one colour.
+QImage filled(int side, QRgb colour)
+{
+    QImage image(side, side, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+// The mean difference of two pictures of one size, per colour channel (0 to 255).
+double meanDifference(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size())
+        return 255;
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            sum += qAbs(qRed(p) - qRed(q)) + qAbs(qGreen(p) - qGreen(q)) + qAbs(qBlue(p) - qBlue(q));
+        }
+    return sum / (3.0 * a.width() * a.height());
+}
+
+qreal scaleOf(const QString &scaling) { return scaling.isEmpty() ? 1.0 : scaling.section('=', 1).toDouble(); }
+
+// The 1280 x 800 display as the program sees it at a scale factor.
+QRect logicalScreen(qreal scale) { return QRect(0, 0, qRound(1280 / scale), qRound(800 / scale)); }
 
 // A window of the test that the window manager frames, places and activates.
 std::unique_ptr<QWidget> managedWindow(const QRect &geometry, Qt::WindowFlags flags = {})
@@ -54,11 +101,15 @@ class TestOverlayCapture : public QObject
     qulonglong m_overlay = 0;
     int m_runs = 0;
 
-    // Starts a capture run; true once its overlay covers the screen and has grabbed it (the
-    // overlay may be mapped before it grabs).
-    bool startOverlay()
+    // Starts a capture run (with a scale factor setting such as "QT_SCALE_FACTOR=2"); true once
+    // its overlay covers the screen and has grabbed it (the overlay may be mapped before it grabs).
+    bool startOverlay(const QString &scaling = QString())
     {
-        m_run = std::make_unique<ProgramRun>(m_copy->program(), m_scratch + QString("/run%1.log").arg(++m_runs));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (!scaling.isEmpty())
+            environment.insert(scaling.section('=', 0, 0), scaling.section('=', 1));
+        m_run = std::make_unique<ProgramRun>(m_copy->program(), m_scratch + QString("/run%1.log").arg(++m_runs),
+                                             environment);
         if (!m_run->start() || !(m_overlay = waitForWindowOf(m_run->pid()))
             || !waitUntil([&] { return windowGeometry(m_overlay) == screenRect(); }, 5000)
             || !m_run->waitForLog("Pixmap size: 1280x800", 5000))
@@ -136,20 +187,42 @@ private slots:
         QTest::addColumn<bool>("alt");
         QTest::addColumn<int>("buttonY"); // in the tool frame; 0: drag the region
         QTest::addColumn<QRect>("window");
+        QTest::addColumn<QString>("scaling"); // the program's scale factor setting, if any
+        QTest::addColumn<QRect>("selection"); // dragged, in the program's logical pixels
 
         using namespace Settings;
         const int save = ActionSaveOnly, path = ClipboardLocalPath, viewer = ActionOpenDefaultViewer;
-        QTest::newRow("region, path") << save << path << false << 0 << QRect();
-        QTest::newRow("region, picture") << save << int(ClipboardBitmap) << false << 0 << QRect();
-        QTest::newRow("region, viewer, nothing copied") << viewer << int(ClipboardNone) << false << 0 << QRect();
+        const QRect none;
+        const QString scale2 = "QT_SCALE_FACTOR=2", scale15 = "QT_SCALE_FACTOR=1.5";
+        QTest::newRow("region, path") << save << path << false << 0 << none << QString() << kSelection;
+        QTest::newRow("region, picture") << save << int(ClipboardBitmap) << false << 0 << none << QString() << kSelection;
+        QTest::newRow("region, viewer, nothing copied") << viewer << int(ClipboardNone) << false << 0 << none << QString()
+                                                        << kSelection;
         // Alt at release: AltAction (the viewer) and AltClipboard (the picture)
-        QTest::newRow("region, alt at release") << save << path << true << 0 << QRect();
-        QTest::newRow("full screen") << save << path << false << 50 << QRect();
+        QTest::newRow("region, alt at release") << save << path << true << 0 << none << QString() << kSelection;
+        QTest::newRow("full screen") << save << path << false << 50 << none << QString() << none;
         // under the pattern window, so a rectangle off by one pixel shows
-        QTest::newRow("active window") << save << path << false << 100 << QRect(137, 91, 320, 200);
+        QTest::newRow("active window") << save << path << false << 100 << QRect(137, 91, 320, 200) << QString() << none;
         // larger than the screen: cut to the work area (above the panel), not to the screen
         QTest::newRow("active window beyond the work area") << save << path << false << 100
-                                                            << QRect(-20, -30, 1320, 860);
+                                                            << QRect(-20, -30, 1320, 860) << QString() << none;
+        // Scaled screens: every capture has the screen's own pixels, not the logical ones.
+        QTest::newRow("scale 2, region") << save << path << false << 0 << none << scale2 << kSelection;
+        QTest::newRow("scale 2, picture copied") << save << int(ClipboardBitmap) << false << 0 << none << scale2
+                                                 << kSelection;
+        QTest::newRow("scale 2 for the screen") << save << path << false << 0 << none
+                                                << QString("QT_SCREEN_SCALE_FACTORS=2") << kSelection;
+        QTest::newRow("scale 2, full screen") << save << path << false << 50 << none << scale2 << none;
+        // at odd device pixels, which no logical rectangle reaches at scale 2
+        QTest::newRow("scale 2, active window") << save << path << false << 100 << QRect(437, 291, 321, 201) << scale2
+                                                << none;
+        QTest::newRow("scale 2, active window beyond the work area") << save << path << false << 100
+                                                                     << QRect(-20, -30, 1320, 860) << scale2 << none;
+        // Odd edges and sizes at 1.5: both edges of each side round the same way (301 x 196 pixels,
+        // where scaling the position and the size apart gives 302 x 197).
+        QTest::newRow("scale 1.5, region") << save << path << false << 0 << none << scale15
+                                           << QRect(QPoint(101, 121), QSize(201, 131));
+        QTest::newRow("scale 1.5, full screen") << save << path << false << 50 << none << scale15 << none;
     }
 
     void capture()
@@ -159,8 +232,11 @@ private slots:
         QFETCH(bool, alt);
         QFETCH(int, buttonY);
         QFETCH(QRect, window);
+        QFETCH(QString, scaling);
+        QFETCH(QRect, selection);
+        const qreal scale = scaleOf(scaling);
 
-        QRect expected = buttonY == 0 ? kSelection : screenRect();
+        QRect expected = buttonY == 0 ? deviceRect(selection, scale) : screenRect();
         std::unique_ptr<QWidget> target;
         if (window.isValid()) {
             target = managedWindow(window);
@@ -178,11 +254,13 @@ private slots:
         QVERIFY(fileManager.registered());
         const QImage picture = settledScreen().copy(expected);
 
-        QVERIFY2(startOverlay(), qPrintable(m_run->log()));
+        QVERIFY2(startOverlay(scaling), qPrintable(m_run->log()));
         // a drag, or the button's middle in the tool frame (253 x 390) 50 pixels short of the screen's corner
         const QStringList held = alt ? QStringList{"alt"} : QStringList();
-        QVERIFY(buttonY ? click(QPoint(1279 - 50 - 253 + 207 + 19, 799 - 50 - 390 + buttonY + 19))
-                        : drag(kSelection.topLeft(), kSelection.bottomRight() + QPoint(1, 1), held));
+        const QPoint frame = ToolFramePlace::lower(logicalScreen(scale), kToolFrame);
+        QVERIFY(buttonY ? click(devicePoint(frame + QPoint(207 + 19, buttonY + 19), scale))
+                        : drag(devicePoint(selection.topLeft(), scale),
+                               devicePoint(selection.bottomRight() + QPoint(1, 1), scale), held));
         const QString file = finishedCapture();
         QVERIFY2(!file.isEmpty(), qPrintable(m_run->log()));
         QCOMPARE(rgb(QImage(file, "PNG")), picture);
@@ -200,6 +278,103 @@ private slots:
         else
             QCOMPARE(QString::fromUtf8(Desktop::clipboard()),
                      copied == Settings::ClipboardLocalPath ? file : kClipboardBefore);
+    }
+
+    // At scale 2 the loupe magnifies the screen's own pixels around the cursor, four times, with
+    // the crosshair's centre showing the device pixel before the cursor.
+    void loupeShowsDevicePixels()
+    {
+        const QImage screen = settledScreen();
+        QVERIFY2(startOverlay("QT_SCALE_FACTOR=2"), qPrintable(m_run->log()));
+        const QPoint cursor(400, 300); // logical (200, 150)
+        QVERIFY(moveMouse(cursor));
+        // the loupe (186 x 186 logical, 372 x 372 device) at (12, 51) in the tool frame
+        const QPoint loupe = devicePoint(ToolFramePlace::lower(logicalScreen(2), kToolFrame) + QPoint(12, 51), 2);
+        const QPoint corner = cursor - QPoint(46, 46); // 93 x 93 device pixels shown
+        QString mismatch;
+        const auto showsDevicePixels = [&] {
+            const QImage shown = grabScreen();
+            for (int j = 0; j < 93; ++j)
+                for (int i = 0; i < 93; ++i) {
+                    if (i == 45 || i == 46 || j == 45 || j == 46) // under the crosshair bands
+                        continue;
+                    const QPoint cell = loupe + QPoint(4 * i + 2, 4 * j + 2);
+                    if (shown.pixel(cell) != screen.pixel(corner + QPoint(i, j))) {
+                        mismatch = QString("cell %1,%2").arg(i).arg(j);
+                        return false;
+                    }
+                }
+            mismatch = "the centre";
+            return shown.copy(QRect(loupe + QPoint(182, 182), QSize(4, 4))) == filled(4, screen.pixel(cursor - QPoint(1, 1)));
+        };
+        QVERIFY2(waitUntil(showsDevicePixels, 5000), qPrintable(mismatch));
+    }
+
+    // At scale 2 the editor's picture has the screen's pixels with the rectangle where it was
+    // drawn, and its toolbar (the colour button too) shows every picture as at scale 1.
+    void redactionEditorAtScale2()
+    {
+        FakeFileManagerService fileManager;
+        QVERIFY(fileManager.registered());
+        const QImage screen = grabScreen();
+        QVERIFY2(startOverlay("QT_SCALE_FACTOR=2"), qPrintable(m_run->log()));
+        QVERIFY(drag(devicePoint(kSelection.topLeft(), 2), devicePoint(kSelection.bottomRight() + QPoint(1, 1), 2)));
+        const QRect selection = deviceRect(kSelection, 2);
+        // off the frame's handles and the toolbar
+        const QRect inside = deviceRect(QRect(QPoint(104, 124), QPoint(210, 315)), 2);
+        QVERIFY2(waitUntil([&] {
+            const QImage shown = grabScreen();
+            return shown.pixel(60, 70) != screen.pixel(60, 70) && shown.copy(inside) == screen.copy(inside);
+        }, 10000), qPrintable(m_run->log()));
+
+        // the toolbar overlaps the selection at its lower place, so it starts at its upper one
+        const QPoint toolbar = ToolFramePlace::upper(logicalScreen(2), kToolbar);
+        const auto at = [&](const QRect &button) { return devicePoint(toolbar + button.center(), 2); };
+        QVERIFY(click(at(QRect(15, 90, 40, 41)))); // btnRect
+        // logical, more than 40 pixels from the toolbar, which would dodge the cursor
+        const QRect mark(QPoint(110, 130), QPoint(170, 200));
+        QVERIFY(drag(devicePoint(mark.topLeft(), 2), devicePoint(mark.bottomRight(), 2)));
+        const QRect markShown = deviceRect(mark, 2);
+        QVERIFY(waitUntil([&] { return QColor(grabScreen().pixel(markShown.center())) == QColor(Qt::black); }, 5000));
+        const QImage toolbarShown = grabScreen().copy(QRect(devicePoint(toolbar, 2), kToolbar * 2));
+        QVERIFY(click(at(QRect(245, 90, 110, 40)))); // btnSave
+
+        QImage expected = screen.copy(selection);
+        QPainter(&expected).fillRect(markShown.translated(-selection.topLeft()), Qt::black);
+        const QString file = finishedCapture();
+        QVERIFY2(!file.isEmpty(), qPrintable(m_run->log()));
+        QCOMPARE(rgb(QImage(file, "PNG")), expected);
+
+        // The same toolbar at scale 1 in this process: each button's area, enlarged, must look
+        // like what the program showed, and far more like it than the toolbar's bare background
+        // there (what a button not drawn leaves).
+        StyleSheet::installApplicationSheet();
+        QWidget host;
+        EditorActions actions(&host, &host);
+        actions.toolbar().btnRect->setChecked(true);
+        actions.selectTool(EditorTool::Rect);
+        host.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        BaseFrame *frame = actions.toolbar().controlFrame;
+        const auto enlarged = [frame](const QRect &area) {
+            return rgb(frame->grab(area).toImage()).scaled(area.size() * 2, Qt::IgnoreAspectRatio,
+                                                           Qt::SmoothTransformation);
+        };
+        const QList<QPushButton *> buttons = frame->findChildren<QPushButton *>();
+        QCOMPARE(buttons.size(), 11);
+        for (QPushButton *button : buttons) {
+            QVERIFY2(button->isVisible(), qPrintable(button->objectName()));
+            const QRect area = button->geometry();
+            const QImage drawn = enlarged(area);
+            button->hide();
+            const QImage bare = enlarged(area);
+            button->show();
+            const QImage shown = toolbarShown.copy(QRect(area.topLeft() * 2, area.size() * 2));
+            const double offDrawn = meanDifference(drawn, shown), offBare = meanDifference(bare, shown);
+            QVERIFY2(offDrawn < 12 && offDrawn * 2 < offBare,
+                     qPrintable(QString("%1: %2 from the button, %3 from the background")
+                                    .arg(button->objectName()).arg(offDrawn).arg(offBare)));
+        }
     }
 
     // With no active window the button captures nothing, where it used to give the whole

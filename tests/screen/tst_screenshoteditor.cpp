@@ -4,6 +4,7 @@
 #include "editor/wndscreenshoteditor.h"
 #include "fakefilemanager.h"
 #include "patternwindow.h"
+#include "settings/capturefolder.h"
 #include "settings/settings.h"
 #include "testsupport.h"
 
@@ -11,9 +12,13 @@
 #include <QColorDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPainter>
 #include <QtTest>
 
 #include <memory>
+#include <optional>
+
+Q_DECLARE_METATYPE(ScreenGeometry::Layout)
 
 // The editor as the overlay opens it, over a known picture instead of the screen.
 static const QSize kDesktop(1280, 800);
@@ -37,11 +42,14 @@ class TestScreenshotEditor : public QObject
     QImage m_dimmed;
     std::unique_ptr<Session> m_s;
 
-    WndScreenshotEditor *openEditor()
+    // Over the picture as the grab of `layout` (one screen of the picture's size by default).
+    WndScreenshotEditor *openEditor(const std::optional<ScreenGeometry::Layout> &layout = {},
+                                    const QRect &selection = kSelection)
     {
         m_s->editor.reset();
-        m_s->state = std::make_unique<CaptureState>(m_picture);
-        m_s->state->setRequestRect(kSelection);
+        m_s->state = layout ? std::make_unique<CaptureState>(m_picture, *layout)
+                            : std::make_unique<CaptureState>(m_picture);
+        m_s->state->setRequestRect(selection);
         m_s->state->setRequestKind(CaptureState::Region);
         m_s->state->setRequestMode(Settings::ModeScreenshot);
         WndMain *overlay = &m_s->overlay;
@@ -193,6 +201,48 @@ private slots:
         QCOMPARE(m_s->run.endCodes, answer == QMessageBox::Yes ? QList<int>{0} : QList<int>());
         const bool kept = editor->isVisible() && editor->actions().checkedTool() == EditorTool::Rect;
         QVERIFY(answer == QMessageBox::Yes || (kept && items().size() == 1));
+    }
+
+    // On scaled screens the saved picture has the grab's device pixels and the mark drawn at
+    // them, also where each screen has its own factor (planted: this display has one screen).
+    void saveKeepsDevicePixels_data()
+    {
+        QTest::addColumn<ScreenGeometry::Layout>("layout");
+        QTest::addColumn<QRect>("selection"); // logical
+        QTest::addColumn<QRect>("device");
+        using ScreenGeometry::Screen;
+        const ScreenGeometry::Layout two{{Screen{QRect(0, 0, 640, 400), QRect(0, 0, 640, 400), 2}}, 0};
+        // 640 x 800 device pixels at 2 (320 x 400 logical), and 640 x 800 at 1 from x = 640
+        const ScreenGeometry::Layout mixed{{Screen{QRect(0, 0, 320, 400), QRect(0, 0, 320, 400), 2},
+                                            Screen{QRect(640, 0, 640, 800), QRect(640, 0, 640, 800), 1}}, 0};
+        QTest::newRow("scale 2") << two << QRect(100, 120, 300, 200) << QRect(200, 240, 600, 400);
+        QTest::newRow("mixed, on the screen at 2") << mixed << QRect(50, 60, 200, 150) << QRect(100, 120, 400, 300);
+        QTest::newRow("mixed, on the screen at 1") << mixed << QRect(700, 300, 400, 300) << QRect(700, 300, 400, 300);
+    }
+    void saveKeepsDevicePixels()
+    {
+        QFETCH(ScreenGeometry::Layout, layout);
+        QFETCH(QRect, selection);
+        QFETCH(QRect, device);
+        FakeFileManagerService fileManager;
+        QVERIFY(QDir(CaptureFolder::path()).removeRecursively());
+        Settings::setCurrentClipboard(Settings::ClipboardNone);
+        WndScreenshotEditor *editor = openEditor(layout, selection);
+        QVERIFY(editor);
+        click("btnRect");
+        const QRect mark(selection.topLeft() + QPoint(10, 10), QSize(50, 40));
+        Mouse::drag(editor, mark.topLeft(), mark.bottomRight());
+        QCOMPARE(items().size(), 1);
+        click("btnSave");
+        QCOMPARE(m_s->run.endCodes, QList<int>{0});
+
+        const QStringList files = QDir(CaptureFolder::path()).entryList(QDir::Files);
+        QCOMPARE(files.size(), 1);
+        const qreal scale = device.width() / qreal(selection.width());
+        QImage expected = m_picture.copy(device);
+        // the mark covers its logical pixels from press to release, each as scale x scale device pixels
+        QPainter(&expected).fillRect(QRect((mark.topLeft() - selection.topLeft()) * scale, mark.size() * scale), Qt::black);
+        QCOMPARE(Desktop::rgb(QImage(QDir(CaptureFolder::path()).filePath(files[0]))), expected);
     }
 
     // Save has no link to copy: forms needing one become the path (checked end to end), others stay.

@@ -30,6 +30,12 @@ class TestZoomFrame : public QObject
 
     const QImage m_picture = PatternWindow::pattern(QSize(300, 200));
     CaptureState m_state{m_picture};
+    // The same pixels as the grab of a screen at scale 2: 150 x 100 logical pixels.
+    CaptureState m_scaled{[this] {
+        QImage picture = m_picture;
+        picture.setDevicePixelRatio(2);
+        return picture;
+    }()};
     QString m_background;
 
     // A grab pixel as it should appear, or the background outside the grab.
@@ -55,17 +61,23 @@ private slots:
     // the hint line names); whatever lies outside the grab stays background.
     void showsTheGrabAroundTheCursor_data()
     {
-        QTest::addColumn<QPoint>("cursor");
-        QTest::newRow("inside") << QPoint(211, 77);
-        QTest::newRow("origin: no bands, no centre") << QPoint(0, 0);
-        QTest::newRow("last pixel") << QPoint(m_picture.width() - 1, m_picture.height() - 1);
+        QTest::addColumn<QPoint>("logicalCursor");
+        QTest::addColumn<bool>("scaled"); // the grab of a screen at scale 2
+        QTest::newRow("inside") << QPoint(211, 77) << false;
+        QTest::newRow("origin: no bands, no centre") << QPoint(0, 0) << false;
+        QTest::newRow("last pixel") << QPoint(m_picture.width() - 1, m_picture.height() - 1) << false;
+        // device pixels around the cursor's device point (210, 76), not logical ones
+        QTest::newRow("scale 2") << QPoint(105, 38) << true;
+        QTest::newRow("scale 2, last pixel") << QPoint(150, 100) << true;
     }
     void showsTheGrabAroundTheCursor()
     {
-        QFETCH(QPoint, cursor);
-        ZoomFrame frame(nullptr, &m_state);
+        QFETCH(QPoint, logicalCursor);
+        QFETCH(bool, scaled);
+        ZoomFrame frame(nullptr, scaled ? &m_scaled : &m_state);
         frame.resize(kSize, kSize);
-        frame.setPosition(cursor.x(), cursor.y());
+        frame.setPosition(logicalCursor.x(), logicalCursor.y());
+        const QPoint cursor = scaled ? logicalCursor * 2 : logicalCursor;
         const QImage image = frame.grab().toImage().convertToFormat(QImage::Format_RGB32);
         QCOMPARE(image.size(), QSize(kSize, kSize));
         const QPoint corner = cursor - QPoint(kHalf, kHalf);
@@ -85,7 +97,8 @@ private slots:
             for (int x = kBandFirst; x <= kBandLast; ++x)
                 QCOMPARE(hex(image.pixel(x, y)), shown(marked));
         if (m_picture.valid(marked))
-            QCOMPARE(OverlayLogic::colorText(m_state.plainGrab(), cursor), shown(marked).toUpper());
+            QCOMPARE(OverlayLogic::colorText(m_state.plainGrab(), (scaled ? m_scaled : m_state).toDevice(logicalCursor)),
+                     shown(marked).toUpper());
     }
 };
 
