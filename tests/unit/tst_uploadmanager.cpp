@@ -253,12 +253,13 @@ private slots:
         dialog->show();
 
         dialog->findChild<QPushButton *>(QStringLiteral("btnUpload"))->click();
-        QVERIFY(!dialog->isVisible() && m_run->endCodes.isEmpty());
-        QCOMPARE(QGuiApplication::clipboard()->text(),
-                 clipboard == Settings::ClipboardLocalPath ? path : QStringLiteral("untouched"));
-        QCOMPARE(Settings::videoFileAction(), video ? 1 : 0); // a GIF upload is not remembered
-
+        // as the click left things (checked once the upload is over, so a failure ends this upload too)
+        const bool hiddenAndGoingOn = !dialog->isVisible() && m_run->endCodes.isEmpty();
+        const QString copied = QGuiApplication::clipboard()->text();
         QVERIFY2(ended() && m_run->endCodes == QList<int>{0}, qPrintable(g_log.join('\n')));
+        QVERIFY(hiddenAndGoingOn);
+        QCOMPARE(copied, clipboard == Settings::ClipboardLocalPath ? path : QStringLiteral("untouched"));
+        QCOMPARE(Settings::videoFileAction(), video ? 1 : 0); // a GIF upload is not remembered
         QVERIFY(m_run->dialogs.isEmpty());
         const auto request = m_service->requests().value(0);
         const QRegularExpression line(QStringLiteral("^PUT /%1\\.%2$").arg(kUuid, video ? "mp4" : "gif"));
