@@ -49,15 +49,15 @@ void WndComplete::buildForm(const Look &look)
 
     m_lblAction = new QLabel(this);
     m_lblAction->setObjectName(QStringLiteral("lblAction"));
-    m_lblAction->setGeometry(20, 45, 213, 50);
+    m_lblAction->setGeometry(20, 50, 213, 50);
     m_lblAction->setStyleSheet(QStringLiteral("background: none;"));
     m_lblAction->setTextFormat(Qt::RichText);
     m_lblAction->setAlignment(Qt::AlignCenter);
     m_lblAction->setText(richText(look.caption.toHtmlEscaped() + QStringLiteral("<br/>Choose action:"), 8));
 
-    m_btnSave = imageButton(this, "btnSave", QRect(71, 110, 110, 40), QStringLiteral(":/resources/btnSave.png"),
+    m_btnSave = imageButton(this, "btnSave", QRect(71, 125, 110, 40), QStringLiteral(":/resources/btnSave.png"),
                             richText(QStringLiteral("Save"), 9));
-    m_btnUpload = imageButton(this, "btnUpload", QRect(71, 165, 110, 40),
+    m_btnUpload = imageButton(this, "btnUpload", QRect(71, 185, 110, 40),
                               QStringLiteral(":/resources/btnUpload.png"), richText(QStringLiteral("Upload"), 9));
 
     connect(m_btnClose, &QPushButton::clicked, this, &WndComplete::onCancelClick);
