@@ -5,12 +5,15 @@
 #include "testservice.h"
 #include "testsupport.h"
 #include "upload/uploadmanager.h"
+#include "upload/wndcompletecustom.h"
+#include "upload/wndcompletevideo.h"
 #include "upload/wndprogress.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -219,6 +222,53 @@ private slots:
                  base() + QStringLiteral("Ab3.gif"));
         QCOMPARE(QGuiApplication::clipboard()->text(), fill(expected));
         QVERIFY(visibleProgressWindows().isEmpty());
+    }
+
+    // Upload from a recording's completion dialog: the path first when that is the form, the recording
+    // sent, then the usual reply handling (renamed with the recording's extension, the link, the run ended).
+    void completionDialogUpload_data()
+    {
+        QTest::addColumn<bool>("video");
+        QTest::addColumn<int>("clipboard");
+        QTest::addColumn<QString>("expected"); // the clipboard in the end, see fill()
+        QTest::newRow("gif, page url") << false << int(Settings::ClipboardWebPageUrl) << "%1Ab3.png";
+        QTest::newRow("gif, local path") << false << int(Settings::ClipboardLocalPath) << "%2/Ab3.gif";
+        QTest::newRow("video, page url") << true << int(Settings::ClipboardWebPageUrl) << "%1Ab3.png";
+    }
+    void completionDialogUpload()
+    {
+        QFETCH(bool, video);
+        QFETCH(int, clipboard);
+        QFETCH(QString, expected);
+        Settings::setCaptureMode(video ? Settings::ModeVideo : Settings::ModeGif); // as the overlay left it
+        Settings::setCurrentClipboard(clipboard);
+        Settings::setVideoFileAction(0);
+        const QString path = makeFile(video ? QStringLiteral("rec.mp4") : QStringLiteral("rec.gif"), m_content);
+        m_service->enqueue(Reply::fileName("Ab3.png#c2"));
+        std::unique_ptr<WndComplete> dialog;
+        if (video)
+            dialog = std::make_unique<WndCompleteVideo>(path);
+        else
+            dialog = std::make_unique<WndCompleteCustom>(path, Settings::ModeGif);
+        dialog->show();
+
+        dialog->findChild<QPushButton *>(QStringLiteral("btnUpload"))->click();
+        // as the click left things (checked once the upload is over, so a failure ends this upload too)
+        const bool hiddenAndGoingOn = !dialog->isVisible() && m_run->endCodes.isEmpty();
+        const QString copied = QGuiApplication::clipboard()->text();
+        QVERIFY2(ended() && m_run->endCodes == QList<int>{0}, qPrintable(g_log.join('\n')));
+        QVERIFY(hiddenAndGoingOn);
+        QCOMPARE(copied, clipboard == Settings::ClipboardLocalPath ? path : QStringLiteral("untouched"));
+        QCOMPARE(Settings::videoFileAction(), video ? 1 : 0); // a GIF upload is not remembered
+        QVERIFY(m_run->dialogs.isEmpty());
+        const auto request = m_service->requests().value(0);
+        const QRegularExpression line(QStringLiteral("^PUT /%1\\.%2$").arg(kUuid, video ? "mp4" : "gif"));
+        QVERIFY2(line.match(request.method + ' ' + request.target).hasMatch(), request.target.constData());
+        QCOMPARE(request.body, m_content);
+        QVERIFY(!QFile::exists(path));
+        QCOMPARE(readFile(fill(video ? "%2/Ab3.mp4" : "%2/Ab3.gif")), m_content);
+        QCOMPARE(m_launcher->opened, QList<QUrl>{QUrl(base() + QStringLiteral("Ab3.png#c2"))});
+        QCOMPARE(QGuiApplication::clipboard()->text(), fill(expected));
     }
 
     void commandLineMultipart_data()

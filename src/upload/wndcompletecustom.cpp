@@ -1,0 +1,8 @@
+#include "upload/wndcompletecustom.h"
+
+WndCompleteCustom::WndCompleteCustom(const QString &path, int kind)
+    : WndComplete(path, kind,
+                  {QStringLiteral("WndCompleteCustom"), QStringLiteral("Snaplark Complete Gif Recording"),
+                   QStringLiteral("Animated GIF recording is complete."), false})
+{
+}
