@@ -230,8 +230,9 @@ private slots:
         QVector<Frame> expected;
         QImage previous;
         for (int i = 0; i < grabs.size(); ++i) {
-            const QRect rect = previous.isNull() || i == 3 ? grabs[i].rect() : GifFrames::changedRect(grabs[i], previous);
-            QVERIFY(encoder.addGrab(grabs[i], i == 3));
+            // grab 2 repeats grab 1 and is written only because it is marked whole
+            const QRect rect = previous.isNull() || i == 2 ? grabs[i].rect() : GifFrames::changedRect(grabs[i], previous);
+            QVERIFY(encoder.addGrab(grabs[i], i == 2));
             if (rect.isNull())
                 continue;
             previous = grabs[i];
