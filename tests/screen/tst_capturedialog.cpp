@@ -6,8 +6,10 @@
 #include "extension/hookmessage.h"
 #include "recorders/wndcapturedialog.h"
 
+#include <QFile>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -161,6 +163,26 @@ private slots:
         QVERIFY(!Desktop::tool("xdotool", {"key", "c"}).isNull());
         QTRY_COMPARE(g_keystrokes, QStringList({"Keystroke 67"}));
         QCOMPARE(recorder.cancels, 2);
+    }
+
+    // The hooks are on exactly while the window is shown, also for a window destroyed while shown,
+    // as the library's call log (a stand-in's) tells.
+    void hooksFollowTheWindow()
+    {
+        QTemporaryDir scratch;
+        const QString log = scratch.filePath(QStringLiteral("calls.log"));
+        qputenv("SNAPLARK_STANDIN_LOG", QFile::encodeName(log));
+        Extension::reloadForTesting(QStringLiteral(SNAPLARK_BUILD_DIR "/tests/standin/full"));
+        {
+            Recorder recorder(QRect(100, 100, 50, 50));
+            recorder.show();
+            recorder.hide();
+            recorder.show();
+        }
+        QFile file(log);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString on = "Extension\tSetHooks\t1\t0\t" + kTitle, off = "Extension\tSetHooks\t0\t0\t" + kTitle;
+        QCOMPARE(QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts), QStringList({on, off, on, off}));
     }
 };
 
