@@ -59,6 +59,8 @@ protected:
     virtual void startCapture();
     // The Cancel button and Esc; the base marks the capture as not started.
     virtual void cancelCapture();
+    // For a subclass whose capture ends otherwise (a Stop on the Start button).
+    void setStarted(bool started) { m_started = started; }
 
     // Fits the frame window and its shape to the region.
     void updateFrameGeometry();

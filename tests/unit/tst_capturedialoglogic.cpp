@@ -94,7 +94,6 @@ private slots:
         QTest::addColumn<QRect>("desktop");
         QTest::addColumn<QRect>("device");
         const Layout one = oneScreen();
-        QTest::newRow("one screen") << one << QRect(10, 20, 100, 50) << QRect(10, 20, 100, 50) << QRect(10, 20, 100, 50);
         Layout doubled = one;
         doubled.screens[0].scale = 2;
         QTest::newRow("twice the pixels") << doubled << QRect(10, 20, 100, 50) << QRect(10, 20, 100, 50)
