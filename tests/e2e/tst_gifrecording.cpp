@@ -288,6 +288,7 @@ private slots:
         const qulonglong complete = waitForWindowNamed(kCompleteTitle, 10000);
         QVERIFY2(complete, qPrintable(m_run->log()));
         QVERIFY(windowsNamed(kRecorderTitle).isEmpty());
+        application.hide(); // above every managed window, it may cover the dialog
         const QStringList files = capturesLeft();
         QCOMPARE(files.size(), 1); // the recording, no part file beside it
         const QString path = QDir(capturesFolder()).filePath(files.first());
