@@ -58,7 +58,6 @@ WndGifCapture::WndGifCapture(const QRect &region, int framesPerSecond, int durat
     , m_framesPerSecond(std::max(1, framesPerSecond))
     , m_duration(std::max(1, duration))
     , m_keyFrameInterval(std::max(1, keyFrameInterval))
-    , m_ditherMode(ditherMode)
     , m_encoder(m_framesPerSecond, ditherMode)
     , m_stamp(QStringLiteral("://resources/gifStamp.gif"))
 {
@@ -78,11 +77,10 @@ WndGifCapture::~WndGifCapture() = default;
 
 QImage WndGifCapture::grabRegion() const
 {
-    const QRect rect = regionInDevicePixels();
-    const QImage shared = ScreenGrabber::grabSharedMemory(rect);
+    const QImage shared = ScreenGrabber::grabSharedMemory(m_grabRect);
     if (!shared.isNull())
         return shared;
-    return ScreenGrabber::grabWithScreen(rect).toImage().convertToFormat(QImage::Format_RGB32);
+    return ScreenGrabber::grabWithScreen(m_grabRect).toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 QImage WndGifCapture::stampedGrab() const
@@ -98,11 +96,14 @@ void WndGifCapture::startCapture()
         return;
     if (m_begun) {
         // Stop: the next tick is the last, and writes the closing picture.
+        // The capture stays started, so the edges cannot be dragged before it.
         m_tickCount = std::max(m_tickCount, m_framesPerSecond * m_duration - 1);
         return;
     }
     WndCaptureDialog::startCapture();
     m_begun = true;
+    // The region is fixed from here on; every grab has the size of the first.
+    m_grabRect = regionInDevicePixels();
     const QImage grab = stampedGrab();
     m_size = grab.size();
     if (!m_encoder.begin(m_size) || !m_encoder.addGrab(grab, true)) {
@@ -136,7 +137,7 @@ void WndGifCapture::finish()
     m_timer->stop();
     const QImage closing =
         GifRecording::closingFrame(m_size, QImage(QStringLiteral("://resources/gifLastImage.gif")));
-    // shown for a second and a half longer than a frame, whatever was skipped before
+    // shown 1.6 s, as long as a frame after a second of skipped ticks
     if (!m_encoder.writeFrame(closing, QPoint(0, 0), m_framesPerSecond - 1) || !m_encoder.close()) {
         failRecording();
         return;

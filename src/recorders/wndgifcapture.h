@@ -52,7 +52,7 @@ public slots:
 protected:
     void startCapture() override;
     void cancelCapture() override;
-    // One grab of the region in the screen's own pixels, RGB32.
+    // One grab of the region as it was at Start, in the screen's own pixels, RGB32.
     virtual QImage grabRegion() const;
 
 private:
@@ -64,13 +64,13 @@ private:
     const int m_framesPerSecond;
     const int m_duration;
     const int m_keyFrameInterval;
-    const int m_ditherMode;
     QString m_path;
     GifEncoder m_encoder;
     QTimer *m_timer = nullptr;
     int m_tickCount = 0;
     bool m_begun = false;
     bool m_ended = false; // finished, cancelled or failed: no tick or key acts any more
+    QRect m_grabRect; // device pixels
     QSize m_size;
     QImage m_stamp;
     std::unique_ptr<WndCompleteCustom> m_complete;
