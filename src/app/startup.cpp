@@ -6,15 +6,19 @@
 #include "app/wndforcestarterrormsgbox.h"
 #include "capture/wndmain.h"
 #include "core/appcontrol.h"
+#include "core/capturestate.h"
 #include "editor/wndscreenshoteditor.h"
 #include "extension/extension.h"
 #include "platform/processlauncher.h"
+#include "recorders/wndgifcapture.h"
 #include "ui/fatalerror.h"
 #include "upload/uploadmanager.h"
 
 #include <QDebug>
 #include <QFileInfo>
 #include <QImageReader>
+
+#include <memory>
 
 namespace Startup {
 namespace {
@@ -35,6 +39,13 @@ int runSettingsOnly()
     return 0;
 }
 
+// A GIF recording: 6 frames a second for at most 13 seconds, the whole
+// region every second, ordered dither.
+constexpr int kGifFramesPerSecond = 6;
+constexpr int kGifDuration = 13;
+constexpr int kGifKeyFrameInterval = 6;
+constexpr int kGifDitherMode = 1;
+
 // Where the overlay hands a capture on: the editors and recorders are
 // features beside capture, so they are joined here rather than known to it.
 CaptureRoutes captureRoutes()
@@ -42,6 +53,14 @@ CaptureRoutes captureRoutes()
     CaptureRoutes routes;
     routes.screenshotEditor = [](CaptureState *state, QWidget *overlay, CaptureDispatch dispatch) -> QWidget * {
         return new WndScreenshotEditor(state, overlay, std::move(dispatch));
+    };
+    routes.gifRecorder = [](CaptureState *state, QWidget *, CaptureDispatch) -> QWidget * {
+        auto recorder = std::make_unique<WndGifCapture>(state->requestRect(), kGifFramesPerSecond, kGifDuration,
+                                                        kGifKeyFrameInterval, kGifDitherMode);
+        if (!recorder->isReady())
+            return nullptr;
+        recorder->show();
+        return recorder.release();
     };
     return routes;
 }

@@ -17,4 +17,7 @@ struct CaptureRoutes
     using Opener = std::function<QWidget *(CaptureState *state, QWidget *overlay, CaptureDispatch dispatch)>;
 
     Opener screenshotEditor;
+    // Opens the GIF recorder for the state's request, shown and parentless;
+    // nullptr when it cannot record, its failure reported and the run ending.
+    Opener gifRecorder;
 };

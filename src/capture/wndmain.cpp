@@ -529,7 +529,13 @@ void WndMain::dispatchCapture(CaptureState *state, bool selectActions)
         handOverUnavailable("Video recording");
         break;
     case Settings::ModeGif:
-        handOverUnavailable("GIF recording");
+        if (!m_routes.gifRecorder) {
+            handOverUnavailable("GIF recording");
+            break;
+        }
+        m_recorder.reset(m_routes.gifRecorder(state, this, [this](CaptureState *state, bool selectActions) {
+            dispatchCapture(state, selectActions);
+        }));
         break;
     case Settings::ModeScroll:
         handOverUnavailable("Scrolling capture");

@@ -92,6 +92,7 @@ private:
     ZoomFrame *m_zoom = nullptr;
     CaptureRoutes m_routes;
     QWidget *m_editor = nullptr;
+    std::unique_ptr<QWidget> m_recorder;
     bool m_controlHeld = false;
 
     BaseFrame *m_tool = nullptr;
