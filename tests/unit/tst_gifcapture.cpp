@@ -3,12 +3,12 @@
 // Esc or a folder that takes no file.
 #include "recorders/wndgifcapture.h"
 #include "settings/capturefolder.h"
+#include "gifreader.h"
 #include "testsupport.h"
 
 #include <QPushButton>
 #include <QtTest>
 
-#include <gif_lib.h>
 
 namespace {
 
@@ -38,31 +38,6 @@ protected:
         return grab;
     }
 };
-
-struct Frame
-{
-    QRect rect;
-    int delay;
-};
-
-QVector<Frame> framesOf(const QString &path)
-{
-    int error = 0;
-    GifFileType *gif = DGifOpenFileName(QFile::encodeName(path).constData(), &error);
-    QVector<Frame> frames;
-    if (!gif || DGifSlurp(gif) != GIF_OK)
-        return frames;
-    for (int i = 0; i < gif->ImageCount; ++i) {
-        const SavedImage &s = gif->SavedImages[i];
-        int delay = -1;
-        for (int b = 0; b < s.ExtensionBlockCount; ++b)
-            if (s.ExtensionBlocks[b].Function == GRAPHICS_EXT_FUNC_CODE)
-                delay = s.ExtensionBlocks[b].Bytes[1] | s.ExtensionBlocks[b].Bytes[2] << 8;
-        frames.append({QRect(s.ImageDesc.Left, s.ImageDesc.Top, s.ImageDesc.Width, s.ImageDesc.Height), delay});
-    }
-    DGifCloseFile(gif, &error);
-    return frames;
-}
 
 QStringList capturesLeft()
 {
@@ -100,7 +75,7 @@ private slots:
         QVERIFY(run.endCodes.isEmpty()); // the dialog ends the run
         QVERIFY(!recorder.isVisible());
 
-        const QVector<Frame> frames = framesOf(recorder.path());
+        const QVector<GifFrame> frames = readGifFrames(recorder.path());
         // Ticks 21 to 29 grab what tick 20 wrote; of them only tick 24, a key frame, is written.
         const auto written = [](int tick) { return tick < 21 || tick > 29 || tick == 24; };
         QVector<int> ticks;
@@ -142,7 +117,7 @@ private slots:
         QVERIFY(run.dialogs.isEmpty());
         recorder.TimerTick();
         QCOMPARE(run.dialogs.size(), 1);
-        const QVector<Frame> frames = framesOf(recorder.path());
+        const QVector<GifFrame> frames = readGifFrames(recorder.path());
         QCOMPARE(frames.size(), 1 + ticksBeforeStop + 1);
         QCOMPARE(frames.last().delay, 160);
     }
