@@ -448,10 +448,13 @@ void WndMain::openScreenshotEditor()
         handOverUnavailable("Screenshot editor");
         return;
     }
-    m_editor = m_routes.screenshotEditor(m_state.get(), this, [this](CaptureState *state, bool selectActions) {
-        dispatchCapture(state, selectActions);
-    });
+    m_editor = m_routes.screenshotEditor(m_state.get(), this, dispatcher());
     m_editor->show();
+}
+
+CaptureDispatch WndMain::dispatcher()
+{
+    return [this](CaptureState *state, bool selectActions) { dispatchCapture(state, selectActions); };
 }
 
 QRect WndMain::activeWindowArea() const
@@ -533,9 +536,7 @@ void WndMain::dispatchCapture(CaptureState *state, bool selectActions)
             handOverUnavailable("GIF recording");
             break;
         }
-        m_recorder.reset(m_routes.gifRecorder(state, this, [this](CaptureState *state, bool selectActions) {
-            dispatchCapture(state, selectActions);
-        }));
+        m_recorder.reset(m_routes.gifRecorder(state, this, dispatcher()));
         break;
     case Settings::ModeScroll:
         handOverUnavailable("Scrolling capture");

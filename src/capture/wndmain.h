@@ -29,6 +29,8 @@ public:
     // With selectActions set the current action pair is chosen anew (by the
     // Alt key); the editors pass false after setting it themselves.
     void dispatchCapture(CaptureState *state, bool selectActions);
+    // dispatchCapture as the callback that editors and recorders hand back to.
+    CaptureDispatch dispatcher();
 
     // The capture mode the mode buttons show.
     int currentMode() const;

@@ -96,8 +96,9 @@ QVector<ScreenPart> screenParts(const Layout &layout)
 
 namespace {
 
-// The screen that holds most of the rectangle, or the primary.
-ScreenPart partFor(const Layout &layout, const QRect &rect)
+// The screen that holds most of the rectangle, or the primary; `side` says
+// whether the rectangle is in logical or in device pixels.
+ScreenPart partFor(const Layout &layout, const QRect &rect, QRect ScreenPart::*side = &ScreenPart::logical)
 {
     const QVector<ScreenPart> parts = screenParts(layout);
     if (parts.isEmpty())
@@ -105,7 +106,7 @@ ScreenPart partFor(const Layout &layout, const QRect &rect)
     int best = qBound(0, layout.primary, parts.size() - 1);
     qint64 bestArea = 0;
     for (int i = 0; i < parts.size(); ++i) {
-        const QRect common = parts[i].logical.intersected(rect);
+        const QRect common = (parts[i].*side).intersected(rect);
         const qint64 area = qint64(common.width()) * common.height();
         if (area > bestArea) {
             best = i;
@@ -147,20 +148,9 @@ QPoint toDevice(const Layout &layout, const QPoint &point)
 
 QRect fromDevice(const Layout &layout, const QRect &rect)
 {
-    const QVector<ScreenPart> parts = screenParts(layout);
-    if (parts.isEmpty())
+    if (layout.screens.isEmpty())
         return rect;
-    int best = qBound(0, layout.primary, parts.size() - 1);
-    qint64 bestArea = 0;
-    for (int i = 0; i < parts.size(); ++i) {
-        const QRect common = parts[i].device.intersected(rect);
-        const qint64 area = qint64(common.width()) * common.height();
-        if (area > bestArea) {
-            best = i;
-            bestArea = area;
-        }
-    }
-    const ScreenPart &part = parts[best];
+    const ScreenPart part = partFor(layout, rect, &ScreenPart::device);
     const auto back = [&](int edge, int deviceOrigin, int logicalOrigin) {
         return logicalOrigin + edgeFromDevice(edge - deviceOrigin, 0, part.scale);
     };
