@@ -150,24 +150,21 @@ bool GifEncoder::open(const QString &path)
     m_error.clear();
     m_failed = false;
     errno = ENOENT;
-    const int fd = path.isEmpty() ? -1 : createPartFile(path, &m_partPath);
-    if (fd < 0) {
-        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+    const auto cannotCreate = [&](const QString &reason) {
         m_partPath.clear();
         qDebug("Cannot create file");
         m_error = QStringLiteral("Cannot create the file %1: %2").arg(QDir::toNativeSeparators(path), reason);
         return false;
-    }
+    };
+    const int fd = path.isEmpty() ? -1 : createPartFile(path, &m_partPath);
+    if (fd < 0)
+        return cannotCreate(QString::fromLocal8Bit(std::strerror(errno)));
     int error = 0;
     m_gif = EGifOpenFileHandle(fd, &error);
     if (!m_gif) {
         ::close(fd);
         QFile::remove(m_partPath);
-        m_partPath.clear();
-        qDebug("Cannot create file");
-        m_error = QStringLiteral("Cannot create the file %1: %2").arg(QDir::toNativeSeparators(path),
-                                                                        QString::fromLatin1(GifErrorString(error)));
-        return false;
+        return cannotCreate(QString::fromLatin1(GifErrorString(error)));
     }
     return true;
 }
@@ -210,7 +207,13 @@ bool GifEncoder::addGrab(const QImage &grab, bool whole)
         return true;
     }
     m_previous = grab;
-    const bool written = writeFrame(rect == grab.rect() ? grab : grab.copy(rect), rect.topLeft(), m_skippedTicks);
+    // The changed part as a view of the grab's pixels: the conversion that
+    // follows copies them anyway.
+    const QImage part = rect == grab.rect()
+                            ? grab
+                            : QImage(grab.constScanLine(rect.top()) + rect.left() * (grab.depth() / 8), rect.width(),
+                                     rect.height(), grab.bytesPerLine(), grab.format());
+    const bool written = writeFrame(part, rect.topLeft(), m_skippedTicks);
     m_skippedTicks = 0;
     return written;
 }

@@ -66,7 +66,6 @@ public:
     // with the reason in errorString().
     bool open(const QString &path);
     bool isOpen() const { return m_gif != nullptr; }
-    QString path() const { return m_path; }
     QString errorString() const { return m_error; }
 
     // Header, logical screen of the region's size, loop-forever extension.

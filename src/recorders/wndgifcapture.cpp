@@ -5,9 +5,9 @@
 #include "settings/capturefolder.h"
 #include "settings/settings.h"
 #include "ui/fatalerror.h"
+#include "ui/imagebutton.h"
 #include "upload/wndcompletecustom.h"
 
-#include <QDebug>
 #include <QPainter>
 #include <QPushButton>
 #include <QTimer>
@@ -94,14 +94,13 @@ void WndGifCapture::startCapture()
 {
     if (m_ended || !m_encoder.isOpen())
         return;
-    if (m_begun) {
+    if (isStarted()) {
         // Stop: the next tick is the last, and writes the closing picture.
         // The capture stays started, so the edges cannot be dragged before it.
         m_tickCount = std::max(m_tickCount, m_framesPerSecond * m_duration - 1);
         return;
     }
     WndCaptureDialog::startCapture();
-    m_begun = true;
     // The region is fixed from here on; every grab has the size of the first.
     m_grabRect = regionInDevicePixels();
     const QImage grab = stampedGrab();
@@ -113,12 +112,13 @@ void WndGifCapture::startCapture()
     m_timer = new QTimer(this);
     connect(m_timer, &QTimer::timeout, this, &WndGifCapture::TimerTick);
     m_timer->start(1000 / m_framesPerSecond);
-    startButton()->setStyleSheet(QStringLiteral("background-image: url(:/resources/btnGifStop.png); border: none;"));
+    styleImageButton(startButton(), startButton()->geometry(), QStringLiteral(":/resources/btnGifStop.png"),
+                     startButton()->toolTip());
 }
 
 void WndGifCapture::TimerTick()
 {
-    if (m_ended || !m_begun)
+    if (m_ended || !isStarted())
         return;
     ++m_tickCount;
     const int ticks = m_framesPerSecond * m_duration;

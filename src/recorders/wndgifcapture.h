@@ -44,7 +44,6 @@ public:
 
     bool isReady() const { return m_encoder.isOpen(); }
     QString path() const { return m_path; }
-    int tickCount() const { return m_tickCount; }
 
 public slots:
     void TimerTick();
@@ -68,7 +67,6 @@ private:
     GifEncoder m_encoder;
     QTimer *m_timer = nullptr;
     int m_tickCount = 0;
-    bool m_begun = false;
     bool m_ended = false; // finished, cancelled or failed: no tick or key acts any more
     QRect m_grabRect; // device pixels
     QSize m_size;

@@ -43,7 +43,6 @@ public:
 
     void abort() override;
     qint64 bytesAvailable() const override;
-    bool isSequential() const override { return true; }
 
     // How long the transfer may go without a byte sent or received.
     void setStallLimit(int ms);
@@ -100,11 +99,9 @@ private:
     QList<QPair<QByteArray, QByteArray>> m_headers;
     bool m_headComplete = false;
     qint64 m_sentBeforeAnswer = 0;
-    bool m_headApplied = false;
     qint64 m_headBytes = 0;
     qint64 m_bodyReceived = 0;
     QByteArray m_content;       // body left to read
-    bool m_contentAnnounced = true;
 
     bool m_refused = false;
     NetworkError m_refusedCode = NoError;

@@ -1,6 +1,5 @@
 #include "upload/wndcomplete.h"
 
-#include "core/appcontrol.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
 #include "ui/imagebutton.h"
@@ -30,9 +29,8 @@ QString richText(const QString &body, int pointSize)
 
 } // namespace
 
-WndComplete::WndComplete(const QString &path, int kind, const Look &look)
+WndComplete::WndComplete(const QString &path, const Look &look)
     : m_path(path)
-    , m_kind(kind)
     , m_uploadRemembered(look.uploadRemembered)
 {
     buildForm(look);

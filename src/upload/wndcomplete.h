@@ -23,12 +23,8 @@ public:
         bool uploadRemembered;   // an upload choice is stored in VideoFileAction
     };
 
-    const QString &filePath() const { return m_path; }
-    // Capture-mode code of the recording.
-    int kind() const { return m_kind; }
-
 protected:
-    WndComplete(const QString &path, int kind, const Look &look);
+    WndComplete(const QString &path, const Look &look);
 
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -47,7 +43,6 @@ private:
     void closeChosen();
 
     const QString m_path;
-    const int m_kind;
     const bool m_uploadRemembered;
     bool m_chosen = false;
 

@@ -7,6 +7,7 @@ class WndCompleteCustom : public WndComplete
 {
     Q_OBJECT
 public:
-    // kind: the recording's capture-mode code; the GIF recorder passes 2.
+    // kind: the recording's capture-mode code (2, GIF); the upload takes the
+    // mode from the settings, so the dialog needs nothing more from it.
     WndCompleteCustom(const QString &path, int kind);
 };
