@@ -264,52 +264,39 @@ char *xsession_window_title(XSession *session, Window window)
     return title;
 }
 
-size_t xsession_client_windows(XSession *session, Window **windows)
+static int titled(XSession *session, Window window, const char *title)
 {
-    *windows = NULL;
-    unsigned long count = 0;
-    long *list = xsession_property(session, session->root, "_NET_CLIENT_LIST", XA_WINDOW, 32,
-                                   &count);
-    if (list) {
-        *windows = malloc(count ? count * sizeof(Window) : 1);
-        if (*windows) {
-            for (unsigned long i = 0; i < count; ++i)
-                (*windows)[i] = (Window)list[i];
-        } else {
-            count = 0;
-        }
-        XFree(list);
-        return count;
-    }
-
-    Window root = None;
-    Window parent = None;
-    Window *children = NULL;
-    unsigned int child_count = 0;
-    if (!XQueryTree(session->display, session->root, &root, &parent, &children, &child_count))
-        return 0;
-    *windows = malloc(child_count ? child_count * sizeof(Window) : 1);
-    if (!*windows) {
-        child_count = 0;
-    } else {
-        for (unsigned int i = 0; i < child_count; ++i)
-            (*windows)[i] = xsession_client_of(session, children[i]);
-    }
-    if (children)
-        XFree(children);
-    return child_count;
+    char *name = xsession_window_title(session, window);
+    const int same = name && strcmp(name, title) == 0;
+    free(name);
+    return same;
 }
 
 size_t xsession_windows_titled(XSession *session, const char *title, Window **windows)
 {
-    size_t count = xsession_client_windows(session, windows);
+    /* Every child of the root, mapped or not: a window that was never shown
+     * (or was withdrawn) is in no window manager list but must still be
+     * found by its title.  A framed window is looked for inside its frame. */
+    *windows = NULL;
+    Window root = None;
+    Window parent = None;
+    Window *children = NULL;
+    unsigned int count = 0;
+    if (!XQueryTree(session->display, session->root, &root, &parent, &children, &count))
+        return 0;
     size_t kept = 0;
-    for (size_t i = 0; i < count; ++i) {
-        char *name = xsession_window_title(session, (*windows)[i]);
-        if (name && strcmp(name, title) == 0)
-            (*windows)[kept++] = (*windows)[i];
-        free(name);
+    *windows = malloc(count ? count * sizeof(Window) : 1);
+    for (unsigned int i = 0; i < count && *windows; ++i) {
+        Window window = children[i];
+        if (!titled(session, window, title)) {
+            window = xsession_client_of(session, children[i]);
+            if (window == children[i] || !titled(session, window, title))
+                continue;
+        }
+        (*windows)[kept++] = window;
     }
+    if (children)
+        XFree(children);
     return kept;
 }
 
