@@ -8,16 +8,31 @@
 
 #include <QApplication>
 #include <QDebug>
+#include <QLockFile>
+#include <QStandardPaths>
 
 #include <memory>
+
+namespace {
+// A tray program being replaced (the settings dialog closes it and starts a
+// new one at once) ends within this time; one still there is a second copy.
+constexpr int kReplaceWaitMs = 3000;
+} // namespace
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     // no window of ours is ever the last one: only Quit or the close message end the program
     app.setQuitOnLastWindowClosed(false);
-    if (!Settings::trayEnabled()) {
-        qDebug().noquote() << QStringLiteral("The tray icon is off in the settings");
+    // "TrayEnabled" decides whether the settings dialog starts this program
+    // and its autostart entry; started by hand (the menu entry), it runs.
+
+    // one tray per user and display: a second icon and hotkey would only compete
+    const QString display = QString::fromLocal8Bit(qgetenv("DISPLAY")).replace(QLatin1Char('/'), QLatin1Char('_'));
+    QLockFile instance(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
+                       + QStringLiteral("/snaplarkTray%1.lock").arg(display));
+    if (!instance.tryLock(kReplaceWaitMs)) {
+        qDebug().noquote() << QStringLiteral("The Snaplark tray program is already running");
         return 0;
     }
 

@@ -256,14 +256,17 @@ private slots:
         QVERIFY(endCapture(run));
     }
 
-    // A replacement started while the old program is still ending gets the
-    // key once the old one lets it go; a key another program keeps is
-    // reported once, and the program stays.
+    // A second copy ends at once; a replacement started while the old
+    // program is still ending gets the key once the old one lets it go; a
+    // key another program keeps is reported once, and the program stays.
     void keyHeldElsewhere()
     {
         Settings::setHotkeyKey(0x78);
         QVERIFY(startTray() && m_tray->waitForLog("Hotkey: F9"));
         auto first = std::move(m_tray);
+        QVERIFY(startTray() && m_tray->waitForFinished(10000));
+        QVERIFY(m_tray->log().contains("already running") && !m_tray->log().contains("Hotkey"));
+        QVERIFY(first->isRunning());
         QVERIFY(Extension::sendSignal(kTrayTitle, SNAPLARK_WM_CLOSE, 0, 0));
         QVERIFY(startTray() && m_tray->waitForLog("Hotkey: F9"));
         QVERIFY(first->waitForFinished(5000));
