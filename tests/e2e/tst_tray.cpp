@@ -299,6 +299,11 @@ private slots:
         const auto state = [&] { return QString::fromUtf8(tool("xprop", {"-id", QString::number(button), "WM_STATE"})); };
         QVERIFY2(waitUntil([&] { return state().contains("Normal"); }, 10000),
                  qPrintable(state() + tool("xwininfo", {"-id", QString::number(button)})));
+        // dragged, it moves out of the way and starts nothing
+        const QRect before = windowGeometry(button);
+        QVERIFY(drag(before.center(), before.center() - QPoint(300, 200)));
+        QTRY_COMPARE(windowGeometry(button), before.translated(-300, -200));
+        QVERIFY(noCaptureFor(1000));
         QVERIFY(click(windowGeometry(button).center()));
         const qint64 run = waitForCapture(0);
         QVERIFY(run);
