@@ -134,6 +134,12 @@ bool HotkeyWatcher::start(int virtualKey, int attributes)
         emit unavailable(QStringLiteral("The stored hotkey (%1) names no key: capture from the tray icon.").arg(name));
         return false;
     }
+    if (m_keycodes.isEmpty()) {
+        emit unavailable(QStringLiteral("This keyboard has no key for the hotkey %1: capture from the tray icon, "
+                                        "or choose another hotkey in the settings.")
+                             .arg(name));
+        return false;
+    }
     unsigned char bits[XIMaskLen(XI_LASTEVENT)];
     std::memset(bits, 0, sizeof bits);
     XISetMask(bits, XI_RawKeyPress);

@@ -264,39 +264,58 @@ char *xsession_window_title(XSession *session, Window window)
     return title;
 }
 
-static int titled(XSession *session, Window window, const char *title)
+static int listed(const Window *windows, size_t count, Window window)
 {
-    char *name = xsession_window_title(session, window);
-    const int same = name && strcmp(name, title) == 0;
-    free(name);
-    return same;
+    for (size_t i = 0; i < count; ++i) {
+        if (windows[i] == window)
+            return 1;
+    }
+    return 0;
 }
 
 size_t xsession_windows_titled(XSession *session, const char *title, Window **windows)
 {
-    /* Every child of the root, mapped or not: a window that was never shown
-     * (or was withdrawn) is in no window manager list but must still be
-     * found by its title.  A framed window is looked for inside its frame. */
+    /* The window manager's clients, and every child of the root besides: a
+     * window that was never shown (or was withdrawn) is in no window manager
+     * list but must still be found by its title.  Without a client list the
+     * clients are looked for inside the root's children (their frames). */
     *windows = NULL;
+    unsigned long client_count = 0;
+    long *clients = xsession_property(session, session->root, "_NET_CLIENT_LIST", XA_WINDOW, 32,
+                                      &client_count);
     Window root = None;
     Window parent = None;
     Window *children = NULL;
-    unsigned int count = 0;
-    if (!XQueryTree(session->display, session->root, &root, &parent, &children, &count))
-        return 0;
-    size_t kept = 0;
-    *windows = malloc(count ? count * sizeof(Window) : 1);
-    for (unsigned int i = 0; i < count && *windows; ++i) {
-        Window window = children[i];
-        if (!titled(session, window, title)) {
-            window = xsession_client_of(session, children[i]);
-            if (window == children[i] || !titled(session, window, title))
-                continue;
+    unsigned int child_count = 0;
+    if (!XQueryTree(session->display, session->root, &root, &parent, &children, &child_count))
+        child_count = 0;
+    const size_t most = client_count + 2 * (size_t)child_count;
+    Window *candidates = malloc(most ? most * sizeof(Window) : 1);
+    size_t count = 0;
+    for (unsigned long i = 0; candidates && i < client_count; ++i)
+        candidates[count++] = (Window)clients[i];
+    for (unsigned int i = 0; candidates && i < child_count; ++i) {
+        if (!listed(candidates, count, children[i]))
+            candidates[count++] = children[i];
+        if (!clients) {
+            const Window client = xsession_client_of(session, children[i]);
+            if (!listed(candidates, count, client))
+                candidates[count++] = client;
         }
-        (*windows)[kept++] = window;
     }
+    if (clients)
+        XFree(clients);
     if (children)
         XFree(children);
+
+    size_t kept = 0;
+    for (size_t i = 0; i < count; ++i) {
+        char *name = xsession_window_title(session, candidates[i]);
+        if (name && strcmp(name, title) == 0)
+            candidates[kept++] = candidates[i];
+        free(name);
+    }
+    *windows = candidates;
     return kept;
 }
 
