@@ -6,9 +6,9 @@ JOBS ?= $(shell nproc)
 
 # What a capture run needs: the program, its clipboard keeper and the
 # extension libraries; tests and benchmarks are left for make test/bench.
-PROGRAM_TARGETS = snaplark snaplark-clipboard-keeper Extension Win7Extension
+PROGRAM_TARGETS = snaplark snaplark-clipboard-keeper snaplarkTray Extension Win7Extension
 
-.PHONY: all deps configure build program run test bench clean
+.PHONY: all deps configure build program run test bench package clean
 
 all: build
 
@@ -29,6 +29,10 @@ run: program
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+# a Debian package of the installed tree, in the build folder
+package: build
+	@cmake --build $(BUILD) --target package
 
 bench: build
 	@bench/run-all $(BUILD)

@@ -2,16 +2,23 @@
 // list that rcc compiles into the program, and an overview sheet.
 //
 //   snaplark_artgen <output folder> <style sheet file>
+//   snaplark_artgen --icons <output folder>
+//
+// The second form draws the desktop's icon set for installing: the program
+// icon at each size the icon theme specification lists, and scalable.
 
 #include "contactsheet.h"
 #include "imagefiles.h"
 #include "pictures.h"
+#include "theme.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
+#include <QSvgGenerator>
 #include <QTextStream>
 
 #include <cstdio>
@@ -43,12 +50,41 @@ int failed(const QString &message)
     return 1;
 }
 
+// hicolor/<size>x<size>/apps/snaplark.png and hicolor/scalable/apps/snaplark.svg
+int writeIconTheme(const QDir &out)
+{
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString folder = QStringLiteral("hicolor/%1x%1/apps").arg(size);
+        if (!out.mkpath(folder) || !applicationIcon(size).save(out.filePath(folder + "/snaplark.png"), "PNG"))
+            return failed(QStringLiteral("cannot write the %1 px icon").arg(size));
+    }
+    constexpr int side = 256;
+    if (!out.mkpath(QStringLiteral("hicolor/scalable/apps")))
+        return failed(QStringLiteral("cannot create the scalable icon folder"));
+    QSvgGenerator svg;
+    svg.setFileName(out.filePath(QStringLiteral("hicolor/scalable/apps/snaplark.svg")));
+    svg.setSize(QSize(side, side));
+    svg.setViewBox(QRect(0, 0, side, side));
+    svg.setTitle(QStringLiteral("Snaplark"));
+    QPainter p;
+    if (!p.begin(&svg))
+        return failed(QStringLiteral("cannot write the scalable icon"));
+    p.setRenderHint(QPainter::Antialiasing);
+    // the margin of the bitmap icons, so both sets line up
+    const qreal margin = side / 16.0;
+    Theme::paintMark(p, QRectF(margin, margin, side - 2 * margin, side - 2 * margin));
+    return p.end() ? 0 : failed(QStringLiteral("cannot write the scalable icon"));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
+    if (args.size() == 3 && args.at(1) == QLatin1String("--icons"))
+        return QDir().mkpath(args.at(2)) ? writeIconTheme(QDir(args.at(2)))
+                                         : failed(QStringLiteral("cannot create %1").arg(args.at(2)));
     if (args.size() != 3)
         return failed(QStringLiteral("usage: snaplark_artgen <output folder> <style sheet file>"));
     const QDir out(args.at(1));

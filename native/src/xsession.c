@@ -264,52 +264,58 @@ char *xsession_window_title(XSession *session, Window window)
     return title;
 }
 
-size_t xsession_client_windows(XSession *session, Window **windows)
+static int listed(const Window *windows, size_t count, Window window)
 {
-    *windows = NULL;
-    unsigned long count = 0;
-    long *list = xsession_property(session, session->root, "_NET_CLIENT_LIST", XA_WINDOW, 32,
-                                   &count);
-    if (list) {
-        *windows = malloc(count ? count * sizeof(Window) : 1);
-        if (*windows) {
-            for (unsigned long i = 0; i < count; ++i)
-                (*windows)[i] = (Window)list[i];
-        } else {
-            count = 0;
-        }
-        XFree(list);
-        return count;
+    for (size_t i = 0; i < count; ++i) {
+        if (windows[i] == window)
+            return 1;
     }
+    return 0;
+}
 
+size_t xsession_windows_titled(XSession *session, const char *title, Window **windows)
+{
+    /* The window manager's clients, and every child of the root besides: a
+     * window that was never shown (or was withdrawn) is in no window manager
+     * list but must still be found by its title.  Without a client list the
+     * clients are looked for inside the root's children (their frames). */
+    *windows = NULL;
+    unsigned long client_count = 0;
+    long *clients = xsession_property(session, session->root, "_NET_CLIENT_LIST", XA_WINDOW, 32,
+                                      &client_count);
     Window root = None;
     Window parent = None;
     Window *children = NULL;
     unsigned int child_count = 0;
     if (!XQueryTree(session->display, session->root, &root, &parent, &children, &child_count))
-        return 0;
-    *windows = malloc(child_count ? child_count * sizeof(Window) : 1);
-    if (!*windows) {
         child_count = 0;
-    } else {
-        for (unsigned int i = 0; i < child_count; ++i)
-            (*windows)[i] = xsession_client_of(session, children[i]);
+    const size_t most = client_count + 2 * (size_t)child_count;
+    Window *candidates = malloc(most ? most * sizeof(Window) : 1);
+    size_t count = 0;
+    for (unsigned long i = 0; candidates && i < client_count; ++i)
+        candidates[count++] = (Window)clients[i];
+    for (unsigned int i = 0; candidates && i < child_count; ++i) {
+        if (!listed(candidates, count, children[i]))
+            candidates[count++] = children[i];
+        if (!clients) {
+            const Window client = xsession_client_of(session, children[i]);
+            if (!listed(candidates, count, client))
+                candidates[count++] = client;
+        }
     }
+    if (clients)
+        XFree(clients);
     if (children)
         XFree(children);
-    return child_count;
-}
 
-size_t xsession_windows_titled(XSession *session, const char *title, Window **windows)
-{
-    size_t count = xsession_client_windows(session, windows);
     size_t kept = 0;
     for (size_t i = 0; i < count; ++i) {
-        char *name = xsession_window_title(session, (*windows)[i]);
+        char *name = xsession_window_title(session, candidates[i]);
         if (name && strcmp(name, title) == 0)
-            (*windows)[kept++] = (*windows)[i];
+            candidates[kept++] = candidates[i];
         free(name);
     }
+    *windows = candidates;
     return kept;
 }
 

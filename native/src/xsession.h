@@ -55,11 +55,8 @@ int xsession_wm_supports(XSession *session, const char *name);
  * when it has none. */
 char *xsession_window_title(XSession *session, Window window);
 
-/* The application windows on the screen as a malloc'd array: the window
- * manager's _NET_CLIENT_LIST, else the clients below the root's children. */
-size_t xsession_client_windows(XSession *session, Window **windows);
-/* The application windows whose title is exactly title (UTF-8), as a
- * malloc'd array. */
+/* The top-level application windows, mapped or not, whose title is exactly
+ * title (UTF-8), as a malloc'd array. */
 size_t xsession_windows_titled(XSession *session, const char *title, Window **windows);
 
 /* Sends a format-32 ClientMessage about window to target. */

@@ -188,6 +188,26 @@ private slots:
         QVERIFY(bystander.isVisible() && bystander.received.isEmpty());
     }
 
+    // A window that was never shown, or was hidden again, is in no window
+    // manager list, yet is found by its title as a shown one is.
+    void sendSignalFindsUnmappedWindows()
+    {
+        const QString title = QStringLiteral("SnaplarkUnmapped ü");
+        Target never(title);
+        never.winId(); // exists on the display, never mapped
+        Target withdrawn(title, {}, QRect(400, 300, 320, 200));
+        QVERIFY(withdrawn.showActive());
+        withdrawn.hide();
+        QTRY_VERIFY(!x("xprop", {"-root", "_NET_CLIENT_LIST"}).contains(QString::number(withdrawn.winId(), 16)));
+        Target shown(title, {}, QRect(700, 300, 320, 200));
+        QVERIFY(shown.showActive());
+
+        QVERIFY(Extension::sendSignal(title, HookMessage::Keystroke, 0x41, 7));
+        const QVector<Triple> expected = {{HookMessage::Keystroke, 0x41, 7}};
+        QTRY_VERIFY(never.received == expected && withdrawn.received == expected && shown.received == expected);
+        QVERIFY(!never.isVisible() && !withdrawn.isVisible());
+    }
+
     // Every other copy of the caller's executable ends; one ignoring SIGTERM by
     // the SIGKILL after the grace time.
     void killOldProcesses()

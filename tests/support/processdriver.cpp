@@ -61,7 +61,7 @@ ProgramCopy::ProgramCopy(const QString &folder)
     const QDir source(QStringLiteral(SNAPLARK_BIN_DIR));
     m_valid = !m_folder.isEmpty();
     for (const char *name : {"snaplark", "libsnaplarkcore.so", "libExtension.so", "libWin7Extension.so",
-                             "snaplark-clipboard-keeper"}) {
+                             "snaplark-clipboard-keeper", "snaplarkTray"}) {
         const QString file = QString::fromLatin1(name);
         if (!source.exists(file)) // the second extension library is optional
             continue;

@@ -19,8 +19,8 @@ namespace ProcessTable {
 QStringList commandLine(qint64 pid);
 } // namespace ProcessTable
 
-// A private copy of the program's folder (the program, its libraries and the
-// clipboard keeper).  Ending "every other instance" goes by executable file,
+// A private copy of the program's folder (the program, its libraries, the
+// clipboard keeper and the tray program).  Ending "every other instance" goes by executable file,
 // so a test that starts several instances never reaches those of tests
 // running beside it.  Whatever still runs a file of the copy is killed on
 // destruction.
