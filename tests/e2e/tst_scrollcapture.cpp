@@ -1,0 +1,223 @@
+// The scrolling mode of the real program over the scrolling test program, driven through the X
+// tools: wheel turns and arrow keys reach the recorder through the extension library's hooks, the
+// editor takes the stitched picture, and the PNG that Save leaves holds the page's own rows with
+// the rectangle drawn over them.  Cancel leaves no file; Esc does not cancel.
+#include "desktopdriver.h"
+#include "processdriver.h"
+#include "scrollpagecontent.h"
+#include "settings/settings.h"
+#include "testsupport.h"
+#include "ui/toolframeplace.h"
+
+#include <QtTest>
+
+#include <memory>
+
+using namespace Desktop;
+
+namespace {
+
+const QRect kPageWindow(100, 80, 600, 560);
+const QSize kRegion(400, 300);
+const QPoint kRegionOffset(50, 60); // inside the page window
+const QSize kToolFrame(253, 390);
+const QSize kToolbar(372, 171);
+const QString kRecorderTitle = QStringLiteral("SnaplarkScrollCapture");
+const QString kSameLine = QStringLiteral("the same!");
+
+// Red text on the panel: the message line is not empty.
+bool showsRed(const QRect &area)
+{
+    const QImage shot = grabScreen().copy(area);
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x) {
+            const QColor c(shot.pixel(x, y));
+            if (c.red() > 180 && c.green() < 90 && c.blue() < 90)
+                return true;
+        }
+    return false;
+}
+
+} // namespace
+
+class TestScrollCapture : public QObject
+{
+    Q_OBJECT
+
+    QString m_scratch;
+    std::unique_ptr<ProgramCopy> m_copy;
+    std::unique_ptr<ProgramRun> m_run;
+    std::unique_ptr<QProcess> m_page;
+    QByteArray m_pageOutput;
+    int m_runs = 0;
+
+    QStringList capturesLeft() const { return QDir(capturesFolder()).entryList(QDir::Files | QDir::Hidden); }
+    int logCount(const QString &line) const { return m_run->log().count(line); }
+
+    // The page's first visible row, as the program last reported it.
+    int pageTop()
+    {
+        m_pageOutput += m_page->readAllStandardOutput();
+        const QList<QByteArray> lines = m_pageOutput.trimmed().split('\n');
+        return lines.isEmpty() || !lines.last().startsWith("top ") ? -1 : lines.last().mid(4).toInt();
+    }
+
+    // A scroll of the page through the X server, answered by the page and then by the recorder
+    // with one more line of the given text.
+    bool scroll(const QStringList &xdotool, int expectedTop, const QString &recorderLine)
+    {
+        const int before = recorderLine.isEmpty() ? 0 : logCount(recorderLine);
+        if (tool("xdotool", xdotool).isNull())
+            return false;
+        if (!waitUntil([&] { return pageTop() == expectedTop; }, 5000))
+            return false;
+        return recorderLine.isEmpty() || waitUntil([&] { return logCount(recorderLine) > before; }, 5000);
+    }
+
+    QRect panel()
+    {
+        for (qulonglong window : windowsOf(m_run->pid())) {
+            const QRect g = windowGeometry(window);
+            if (g.width() >= 400 && g.height() < 120)
+                return g;
+        }
+        return QRect();
+    }
+
+    // The panel's Start and Cancel at the end of its row of buttons, above the message line.
+    QPoint startButton() { const QRect p = panel(); return QPoint(p.right() - 2 - 110 - 6 - 55, p.top() + 2 + 20); }
+    QPoint cancelButton() { const QRect p = panel(); return QPoint(p.right() - 2 - 55, p.top() + 2 + 20); }
+
+    // The page program and the program in its scrolling mode with the region framed over the page;
+    // the region (screen coordinates) on return.
+    QRect openRecorder()
+    {
+        m_page = std::make_unique<QProcess>();
+        m_page->start(QStringLiteral(SNAPLARK_TEST_BIN_DIR "/scrollpage"),
+                      {QString::number(kPageWindow.x()), QString::number(kPageWindow.y()),
+                       QString::number(kPageWindow.width()), QString::number(kPageWindow.height())});
+        const qulonglong pageWindow = waitForWindowOf(m_page->processId());
+        if (!pageWindow || !waitUntil([&] { return pageTop() == 0; }, 5000))
+            return QRect();
+        const QRect region(windowGeometry(pageWindow).topLeft() + kRegionOffset, kRegion);
+
+        m_run = std::make_unique<ProgramRun>(m_copy->program(), m_scratch + QString("/run%1.log").arg(++m_runs));
+        if (!m_run->start())
+            return QRect();
+        const qulonglong overlay = waitForWindowOf(m_run->pid());
+        if (!overlay || !waitUntil([&] { return windowGeometry(overlay) == screenRect(); }, 5000)
+            || !m_run->waitForLog("Pixmap size:", 5000))
+            return QRect();
+        const QPoint frame = ToolFramePlace::lower(screenRect(), kToolFrame);
+        if (!click(frame + QPoint(132 + 30, 251 + 15)) // chbScrollMode
+            || !drag(region.topLeft(), region.bottomRight() + QPoint(1, 1))
+            || !waitForWindowNamed(kRecorderTitle, 10000) || !waitUntil([&] { return panel().isValid(); }, 5000))
+            return QRect();
+        return region;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_scratch = testScratchDir("scrollcapture");
+        QVERIFY(QDir().mkpath(m_scratch + "/bin"));
+        m_copy = std::make_unique<ProgramCopy>(m_scratch + "/bin");
+        QVERIFY(m_copy->isValid());
+    }
+
+    void init()
+    {
+        QDir(capturesFolder()).removeRecursively();
+        QSettings("Snaplark", "Snaplark").clear();
+        m_pageOutput.clear();
+        QVERIFY(moveMouse(QPoint(5, 5))); // the tool frame starts in its lower place
+    }
+
+    void cleanup()
+    {
+        m_run.reset();
+        m_copy->killAll();
+        if (m_page) {
+            m_page->kill();
+            m_page->waitForFinished(5000);
+            m_page.reset();
+        }
+    }
+
+    // A wheel turn before Start is not stitched; after it, wheel turns and an arrow key are, the
+    // red line stays empty until the page is scrolled back up ("Seems to be the same image."), the
+    // editor opens on Stop, and Save leaves the page's rows with the rectangle in them.
+    void scrollStitchAndSave()
+    {
+        const QRect region = openRecorder();
+        QVERIFY2(region.isValid(), qPrintable(m_run ? m_run->log() : QString()));
+        QVERIFY(moveMouse(region.center()));
+        QVERIFY(scroll({"click", "5"}, ScrollPage::kWheelRows, "MouseWheel"));
+        const int firstRow = pageTop();
+
+        QVERIFY(click(startButton()));
+        QTest::qWait(300); // the focus handed to the page
+        QVERIFY(moveMouse(region.center()));
+        int top = firstRow;
+        for (int turn = 0; turn < 3; ++turn) {
+            top += ScrollPage::kWheelRows;
+            QVERIFY2(scroll({"click", "5"}, top, "found"), qPrintable(m_run->log()));
+        }
+        top += ScrollPage::kKeyRows;
+        QVERIFY2(scroll({"key", "Down"}, top, "found"), qPrintable(m_run->log()));
+        const QRect messageLine = panel().adjusted(2, 44, -2, -2);
+        QVERIFY(!showsRed(messageLine));
+        QCOMPARE(logCount(kSameLine), 0);
+
+        // back up and down again: the rows are in the picture already
+        QVERIFY(scroll({"click", "4"}, top - ScrollPage::kWheelRows, kSameLine));
+        QTRY_VERIFY(showsRed(panel()));
+        QVERIFY(scroll({"click", "5"}, top, kSameLine));
+
+        QVERIFY(click(startButton())); // now Stop
+        const int height = top - firstRow + kRegion.height();
+        const QPoint pictureAt((screenRect().width() - kRegion.width()) / 2, (screenRect().height() - height) / 2);
+        const QImage page = ScrollPage::rows(kPageWindow.width(), firstRow, height)
+                                .copy(QRect(QPoint(kRegionOffset.x(), 0), QSize(kRegion.width(), height)));
+        QTRY_VERIFY2(grabScreen().copy(QRect(pictureAt, page.size())) == page, qPrintable(m_run->log()));
+        QVERIFY(windowsNamed(kRecorderTitle).isEmpty());
+
+        const QPoint toolbar = ToolFramePlace::lower(screenRect(), kToolbar);
+        QVERIFY(click(toolbar + QRect(15, 90, 40, 41).center())); // btnRect
+        const QRect mark(QPoint(30, height - 120), QSize(150, 70)); // over the stitched rows
+        QVERIFY(drag(pictureAt + mark.topLeft(), pictureAt + mark.bottomRight() + QPoint(1, 1)));
+        QVERIFY(click(toolbar + QRect(245, 90, 110, 40).center())); // btnSave
+        QVERIFY2(m_run->waitForFinished(10000) && m_run->exitCode() == 0, qPrintable(m_run->log()));
+
+        const QStringList files = capturesLeft();
+        QCOMPARE(files.size(), 1);
+        QVERIFY(files.first().endsWith(".png"));
+        QImage expected = page;
+        for (int y = mark.top(); y <= mark.bottom() + 1; ++y)
+            for (int x = mark.left(); x <= mark.right() + 1; ++x)
+                expected.setPixel(x, y, qRgb(0, 0, 0));
+        const QImage saved = rgb(QImage(QDir(capturesFolder()).filePath(files.first())));
+        QCOMPARE(saved.size(), expected.size());
+        QCOMPARE(saved, expected);
+    }
+
+    // Esc, meant for the page, does not end the capture; Cancel ends the run with no file.
+    void escapeThenCancel()
+    {
+        const QRect region = openRecorder();
+        QVERIFY2(region.isValid(), qPrintable(m_run ? m_run->log() : QString()));
+        QVERIFY(click(startButton()));
+        QVERIFY(moveMouse(region.center()));
+        QVERIFY(scroll({"click", "5"}, ScrollPage::kWheelRows, "found"));
+        QVERIFY(!tool("xdotool", {"key", "Escape"}).isNull());
+        QTest::qWait(500);
+        QVERIFY(m_run->isRunning());
+        QVERIFY(!windowsNamed(kRecorderTitle).isEmpty());
+        QVERIFY(click(cancelButton()));
+        QVERIFY2(m_run->waitForFinished(10000) && m_run->exitCode() == 0, qPrintable(m_run->log()));
+        QCOMPARE(capturesLeft(), QStringList());
+    }
+};
+
+QTEST_MAIN(TestScrollCapture)
+#include "tst_scrollcapture.moc"
