@@ -69,9 +69,16 @@ class TestScrollCapture : public QObject
         const int before = recorderLine.isEmpty() ? 0 : logCount(recorderLine);
         if (tool("xdotool", xdotool).isNull())
             return false;
-        if (!waitUntil([&] { return pageTop() == expectedTop; }, 5000))
+        const auto failed = [&](const char *what) {
+            qWarning("%s after xdotool %s", what, qPrintable(xdotool.join(' ')));
+            QProcess::execute("import", {"-window", "root", m_scratch + "/failed.png"});
             return false;
-        return recorderLine.isEmpty() || waitUntil([&] { return logCount(recorderLine) > before; }, 5000);
+        };
+        if (!waitUntil([&] { return pageTop() == expectedTop; }, 5000))
+            return failed("the page did not scroll");
+        if (!recorderLine.isEmpty() && !waitUntil([&] { return logCount(recorderLine) > before; }, 5000))
+            return failed("the recorder did not answer");
+        return true;
     }
 
     QRect panel()
@@ -84,9 +91,19 @@ class TestScrollCapture : public QObject
         return QRect();
     }
 
+    // The panel's red message line, below its row of buttons.
+    QRect messageLine() { return panel().adjusted(2, 2 + 40 + 2, -2, -2); }
+
     // The panel's Start and Cancel at the end of its row of buttons, above the message line.
     QPoint startButton() { const QRect p = panel(); return QPoint(p.right() - 2 - 110 - 6 - 55, p.top() + 2 + 20); }
     QPoint cancelButton() { const QRect p = panel(); return QPoint(p.right() - 2 - 55, p.top() + 2 + 20); }
+
+    // Start, which turns red as Stop once the capture has started.
+    bool start()
+    {
+        const QRect button(startButton() - QPoint(50, 15), QSize(100, 30));
+        return click(startButton()) && waitUntil([&] { return showsRed(button); }, 5000);
+    }
 
     // The page program and the program in its scrolling mode with the region framed over the page;
     // the region (screen coordinates) on return.
@@ -151,41 +168,45 @@ private slots:
     {
         const QRect region = openRecorder();
         QVERIFY2(region.isValid(), qPrintable(m_run ? m_run->log() : QString()));
+        QVERIFY(!showsRed(messageLine()));
         QVERIFY(moveMouse(region.center()));
         QVERIFY(scroll({"click", "5"}, ScrollPage::kWheelRows, "MouseWheel"));
         const int firstRow = pageTop();
 
-        QVERIFY(click(startButton()));
+        QVERIFY2(start(), qPrintable(m_run->log()));
         QTest::qWait(300); // the focus handed to the page
         QVERIFY(moveMouse(region.center()));
-        int top = firstRow;
-        for (int turn = 0; turn < 3; ++turn) {
+        int top = firstRow + ScrollPage::kWheelRows;
+        QVERIFY2(scroll({"click", "5"}, top, "found"), qPrintable(m_run->log()));
+        // back up to where the capture started, and down again: nothing new, which the red line says
+        QVERIFY(scroll({"click", "4"}, firstRow, kSameLine));
+        QTRY_VERIFY(showsRed(messageLine()));
+        QProcess::execute("import", {"-window", "root", m_scratch + "/same.png"});
+        QVERIFY(scroll({"click", "5"}, top, kSameLine));
+        QCOMPARE(logCount(kSameLine), 2);
+        for (int turn = 0; turn < 2; ++turn) {
             top += ScrollPage::kWheelRows;
             QVERIFY2(scroll({"click", "5"}, top, "found"), qPrintable(m_run->log()));
         }
         top += ScrollPage::kKeyRows;
         QVERIFY2(scroll({"key", "Down"}, top, "found"), qPrintable(m_run->log()));
-        const QRect messageLine = panel().adjusted(2, 44, -2, -2);
-        QVERIFY(!showsRed(messageLine));
-        QCOMPARE(logCount(kSameLine), 0);
-
-        // back up and down again: the rows are in the picture already
-        QVERIFY(scroll({"click", "4"}, top - ScrollPage::kWheelRows, kSameLine));
-        QTRY_VERIFY(showsRed(panel()));
-        QVERIFY(scroll({"click", "5"}, top, kSameLine));
+        QTRY_VERIFY(!showsRed(messageLine()));
+        QProcess::execute("import", {"-window", "root", m_scratch + "/found.png"});
+        QCOMPARE(logCount("found"), 4);
 
         QVERIFY(click(startButton())); // now Stop
         const int height = top - firstRow + kRegion.height();
         const QPoint pictureAt((screenRect().width() - kRegion.width()) / 2, (screenRect().height() - height) / 2);
-        const QImage page = ScrollPage::rows(kPageWindow.width(), firstRow, height)
+        const QImage page = ScrollPage::rows(kPageWindow.width(), firstRow + kRegionOffset.y(), height)
                                 .copy(QRect(QPoint(kRegionOffset.x(), 0), QSize(kRegion.width(), height)));
-        QTRY_VERIFY2(grabScreen().copy(QRect(pictureAt, page.size())) == page, qPrintable(m_run->log()));
+        QTRY_VERIFY(grabScreen().copy(QRect(pictureAt, page.size())) == page);
         QVERIFY(windowsNamed(kRecorderTitle).isEmpty());
 
         const QPoint toolbar = ToolFramePlace::lower(screenRect(), kToolbar);
         QVERIFY(click(toolbar + QRect(15, 90, 40, 41).center())); // btnRect
         const QRect mark(QPoint(30, height - 120), QSize(150, 70)); // over the stitched rows
         QVERIFY(drag(pictureAt + mark.topLeft(), pictureAt + mark.bottomRight() + QPoint(1, 1)));
+        QProcess::execute("import", {"-window", "root", m_scratch + "/editor.png"});
         QVERIFY(click(toolbar + QRect(245, 90, 110, 40).center())); // btnSave
         QVERIFY2(m_run->waitForFinished(10000) && m_run->exitCode() == 0, qPrintable(m_run->log()));
 
@@ -206,7 +227,7 @@ private slots:
     {
         const QRect region = openRecorder();
         QVERIFY2(region.isValid(), qPrintable(m_run ? m_run->log() : QString()));
-        QVERIFY(click(startButton()));
+        QVERIFY2(start(), qPrintable(m_run->log()));
         QVERIFY(moveMouse(region.center()));
         QVERIFY(scroll({"click", "5"}, ScrollPage::kWheelRows, "found"));
         QVERIFY(!tool("xdotool", {"key", "Escape"}).isNull());
