@@ -37,12 +37,14 @@ WndScrollCapture::WndScrollCapture(const QRect &region, int rowsToVerify, int ex
     , m_openEditor(std::move(openEditor))
 {
     setWindowTitle(kTitle);
-    m_messageLabel = new QLabel(panel());
+    // an empty text, not none: the line keeps one height, empty or not
+    m_messageLabel = new QLabel(QString(), panel());
     m_messageLabel->setMinimumWidth(400);
     m_messageLabel->setAlignment(Qt::AlignCenter);
     m_messageLabel->setStyleSheet(QStringLiteral("font : bold 14px; color : red"));
     progressBar()->hide();
     panelLayout()->addWidget(m_messageLabel);
+    panelLayout()->activate();
     placePanel();
 }
 
@@ -58,7 +60,9 @@ void WndScrollCapture::setMessage(const QString &text)
     if (text == m_messageLabel->text())
         return;
     m_messageLabel->setText(text);
-    // the panel's size follows the line
+    // The panel's size follows the line; its layout must give up the
+    // minimum size of a longer line first, or the panel would not shrink.
+    panelLayout()->activate();
     placePanel();
 }
 
