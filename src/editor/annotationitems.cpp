@@ -203,7 +203,7 @@ QRect itemBounds(const QVariant &entry)
     return bounds;
 }
 
-void drawItemsInto(QImage *picture, const AnnotationList &list, ItemHints hints)
+void drawItemsInto(QImage *picture, const AnnotationList &list, ItemHints hints, qreal scale)
 {
     // well inside the painter's reach, and few bands for marks on one screen
     constexpr int kBandRows = 4096;
@@ -212,7 +212,8 @@ void drawItemsInto(QImage *picture, const AnnotationList &list, ItemHints hints)
         const QRect band(0, top, whole.width(), qMin(kBandRows, whole.height() - top));
         QVector<const QVariant *> touching;
         for (const QVariant &entry : list.entries()) {
-            if (itemBounds(entry).intersects(band))
+            const QRectF bounds(itemBounds(entry));
+            if (QRectF(bounds.topLeft() * scale, bounds.size() * scale).toAlignedRect().intersects(band))
                 touching.append(&entry);
         }
         if (touching.isEmpty())
@@ -222,6 +223,7 @@ void drawItemsInto(QImage *picture, const AnnotationList &list, ItemHints hints)
                     picture->format());
         QPainter painter(&rows);
         painter.translate(0, -top);
+        painter.scale(scale, scale);
         for (const QVariant *entry : touching)
             drawItem(painter, *entry, hints);
     }

@@ -96,8 +96,9 @@ void drawItems(QPainter &painter, const AnnotationList &list, ItemHints hints, c
 
 // Paints every entry into the picture itself, of any height: the raster
 // painter cannot address rows past 32767, so each band of rows that entries
-// touch is painted on its own, in place.
-void drawItemsInto(QImage *picture, const AnnotationList &list, ItemHints hints);
+// touch is painted on its own, in place.  The entries' coordinates are
+// scaled by `scale` (picture pixels per canvas pixel).
+void drawItemsInto(QImage *picture, const AnnotationList &list, ItemHints hints, qreal scale = 1.0);
 
 // The triangle at the end of an arrow: the tip and two corners 20 pixels
 // back along the line, 12 degrees to either side.

@@ -6,17 +6,26 @@
 #include "settings/settings.h"
 #include "ui/baseframe.h"
 
+#include <QGuiApplication>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollArea>
+#include <QtMath>
 
-QPoint clampToPicture(const QPoint &point, const QSize &size)
+namespace {
+
+// Where a drag's end lands on a canvas of `size`: inside it, or on the edge
+// one past its last pixel.
+QPoint clampToCanvas(const QPoint &point, const QSize &size)
 {
     return QPoint(qBound(0, point.x(), size.width()), qBound(0, point.y(), size.height()));
 }
+
+} // namespace
 
 WndEditor::WndEditor(QImage *picture, CaptureDispatch dispatch)
     : QWidget(nullptr)
@@ -34,7 +43,8 @@ WndEditor::WndEditor(QImage *picture, CaptureDispatch dispatch)
     m_scrollWindow->setFrameShape(QFrame::NoFrame);
     // The picture covers the canvas: no background to clear first.
     setAttribute(Qt::WA_OpaquePaintEvent);
-    resize(m_picture->size());
+    m_scale = QGuiApplication::primaryScreen()->devicePixelRatio();
+    resize(qCeil(m_picture->width() / m_scale), qCeil(m_picture->height() / m_scale));
     m_scrollWindow->setWidget(this);
 
     const QRect primary = ScreenGeometry::primaryScreenInOverlay();
@@ -63,8 +73,7 @@ void WndEditor::showEditor()
 
 QVariant WndEditor::dragItem(const QPoint &end) const
 {
-    return itemFromDrag(m_press, clampToPicture(end, m_picture->size()), m_actions.checkedTool(),
-                        m_actions.currentColor());
+    return itemFromDrag(m_press, clampToCanvas(end, size()), m_actions.checkedTool(), m_actions.currentColor());
 }
 
 void WndEditor::paintEvent(QPaintEvent *event)
@@ -72,11 +81,13 @@ void WndEditor::paintEvent(QPaintEvent *event)
     QPainter painter(this);
     // Only the rows shown, read in place: the picture may be taller than the
     // painter can address.
-    const QRect shown = event->rect().intersected(m_picture->rect());
-    if (!shown.isEmpty()) {
-        const QImage rows(m_picture->constScanLine(shown.top()), m_picture->width(), shown.height(),
-                          int(m_picture->bytesPerLine()), m_picture->format());
-        painter.drawImage(QPoint(shown.left(), shown.top()), rows, QRect(shown.left(), 0, shown.width(), shown.height()));
+    const int top = qBound(0, qFloor(event->rect().top() * m_scale), m_picture->height());
+    const int bottom = qBound(top, qCeil((event->rect().bottom() + 1) * m_scale), m_picture->height());
+    if (bottom > top) {
+        QImage rows(m_picture->constScanLine(top), m_picture->width(), bottom - top, int(m_picture->bytesPerLine()),
+                    m_picture->format());
+        rows.setDevicePixelRatio(m_scale);
+        painter.drawImage(QPointF(0, top / m_scale), rows);
     }
     drawItems(painter, m_actions.items(), ItemHints::None);
     if (m_drawing)
@@ -146,7 +157,7 @@ void WndEditor::finish(int action)
     m_actions.applyDisableDialog();
     m_actions.toolbar().controlFrame->hide();
 
-    drawItemsInto(m_picture, m_actions.items(), ItemHints::None);
+    drawItemsInto(m_picture, m_actions.items(), ItemHints::None, m_scale);
     m_result = std::make_unique<CaptureState>(*m_picture);
     const QRect whole = m_picture->rect();
     m_result->setRequestRect(whole, whole);

@@ -57,7 +57,7 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
-    // The mark a drag to `end` makes, `end` clamped to the picture.
+    // The mark a drag to `end` makes, `end` clamped to the canvas.
     QVariant dragItem(const QPoint &end) const;
     void finish(int action);
 
@@ -70,11 +70,10 @@ private:
     CaptureDispatch m_dispatch;
     EditorActions m_actions;
     QRect m_primary; // in the scroll window's coordinates
+    // The picture's pixels per canvas pixel: the screen's own, so the
+    // picture is shown pixel for pixel at any scale factor.
+    qreal m_scale = 1.0;
     bool m_finished = false;
     // The state handed on by Save or Upload; lives as long as the editor.
     std::unique_ptr<CaptureState> m_result;
 };
-
-// Where a drag's end lands on a picture of `size`: inside it, or on the edge
-// one past its last pixel.
-QPoint clampToPicture(const QPoint &point, const QSize &size);

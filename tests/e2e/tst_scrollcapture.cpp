@@ -50,6 +50,7 @@ class TestScrollCapture : public QObject
     std::unique_ptr<QProcess> m_page;
     QByteArray m_pageOutput;
     int m_runs = 0;
+    qreal m_scale = 1.0; // the program's scale factor; the page program runs unscaled
 
     QStringList capturesLeft() const { return QDir(capturesFolder()).entryList(QDir::Files | QDir::Hidden); }
     int logCount(const QString &line) const { return m_run->log().count(line); }
@@ -85,18 +86,29 @@ class TestScrollCapture : public QObject
     {
         for (qulonglong window : windowsOf(m_run->pid())) {
             const QRect g = windowGeometry(window);
-            if (g.width() >= 400 && g.height() < 120)
+            if (g.width() >= 400 * m_scale && g.height() < 120 * m_scale)
                 return g;
         }
         return QRect();
     }
 
     // The panel's red message line, below its row of buttons.
-    QRect messageLine() { return panel().adjusted(2, 2 + 40 + 2, -2, -2); }
+    QRect messageLine()
+    {
+        const int s = int(m_scale);
+        return panel().adjusted(2 * s, (2 + 40 + 2) * s, -2 * s, -2 * s);
+    }
 
     // The panel's Start and Cancel at the end of its row of buttons, above the message line.
-    QPoint startButton() { const QRect p = panel(); return QPoint(p.right() - 2 - 110 - 6 - 55, p.top() + 2 + 20); }
-    QPoint cancelButton() { const QRect p = panel(); return QPoint(p.right() - 2 - 55, p.top() + 2 + 20); }
+    QPoint startButton() { return cancelButton() - QPoint(110 + 6, 0) * m_scale; }
+    QPoint cancelButton()
+    {
+        const QRect p = panel();
+        return QPoint(p.right(), p.top()) + QPoint(-2 - 55, 2 + 20) * m_scale;
+    }
+    // A logical point of the program's windows on the screen.
+    QPoint device(const QPoint &logical) const { return logical * m_scale; }
+    QRect logicalScreen() const { return QRect(QPoint(0, 0), screenRect().size() / m_scale); }
 
     // Start, which turns red as Stop once the capture has started.
     bool start()
@@ -118,15 +130,19 @@ class TestScrollCapture : public QObject
             return QRect();
         const QRect region(windowGeometry(pageWindow).topLeft() + kRegionOffset, kRegion);
 
-        m_run = std::make_unique<ProgramRun>(m_copy->program(), m_scratch + QString("/run%1.log").arg(++m_runs));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (m_scale != 1.0)
+            environment.insert("QT_SCALE_FACTOR", QString::number(m_scale));
+        m_run = std::make_unique<ProgramRun>(m_copy->program(), m_scratch + QString("/run%1.log").arg(++m_runs),
+                                             environment);
         if (!m_run->start())
             return QRect();
         const qulonglong overlay = waitForWindowOf(m_run->pid());
         if (!overlay || !waitUntil([&] { return windowGeometry(overlay) == screenRect(); }, 5000)
             || !m_run->waitForLog("Pixmap size:", 5000))
             return QRect();
-        const QPoint frame = ToolFramePlace::lower(screenRect(), kToolFrame);
-        if (!click(frame + QPoint(132 + 30, 251 + 15)) // chbScrollMode
+        const QPoint frame = ToolFramePlace::lower(logicalScreen(), kToolFrame);
+        if (!click(device(frame + QPoint(132 + 30, 251 + 15))) // chbScrollMode
             || !drag(region.topLeft(), region.bottomRight() + QPoint(1, 1))
             || !waitForWindowNamed(kRecorderTitle, 10000) || !waitUntil([&] { return panel().isValid(); }, 5000))
             return QRect();
@@ -147,6 +163,7 @@ private slots:
         QDir(capturesFolder()).removeRecursively();
         QSettings("Snaplark", "Snaplark").clear();
         m_pageOutput.clear();
+        m_scale = 1.0;
         QVERIFY(moveMouse(QPoint(5, 5))); // the tool frame starts in its lower place
     }
 
@@ -164,8 +181,17 @@ private slots:
     // A wheel turn before Start is not stitched; after it, wheel turns and an arrow key are, the
     // red line stays empty until the page is scrolled back up ("Seems to be the same image."), the
     // editor opens on Stop, and Save leaves the page's rows with the rectangle in them.
+    void scrollStitchAndSave_data()
+    {
+        QTest::addColumn<qreal>("scale");
+        QTest::newRow("scale 1") << 1.0;
+        QTest::newRow("scale 2: the screen's own pixels") << 2.0;
+    }
+
     void scrollStitchAndSave()
     {
+        QFETCH(qreal, scale);
+        m_scale = scale;
         const QRect region = openRecorder();
         QVERIFY2(region.isValid(), qPrintable(m_run ? m_run->log() : QString()));
         QVERIFY(!showsRed(messageLine()));
@@ -196,26 +222,34 @@ private slots:
 
         QVERIFY(click(startButton())); // now Stop
         const int height = top - firstRow + kRegion.height();
+        // centred: the picture is shown pixel for pixel, so at any scale where it is at scale 1
         const QPoint pictureAt((screenRect().width() - kRegion.width()) / 2, (screenRect().height() - height) / 2);
         const QImage page = ScrollPage::rows(kPageWindow.width(), firstRow + kRegionOffset.y(), height)
                                 .copy(QRect(QPoint(kRegionOffset.x(), 0), QSize(kRegion.width(), height)));
-        QTRY_VERIFY(grabScreen().copy(QRect(pictureAt, page.size())) == page);
+        // at scale 2 the toolbar, at its place, covers the picture's lower part
+        const QPoint toolbar = ToolFramePlace::lower(logicalScreen(), kToolbar);
+        const QRect uncovered(QPoint(0, 0), QSize(page.width(), std::min(height, device(toolbar).y() - pictureAt.y())));
+        if (!waitUntil([&] { return grabScreen().copy(uncovered.translated(pictureAt)) == page.copy(uncovered); }, 5000)) {
+            QProcess::execute("import", {"-window", "root", m_scratch + "/editor-failed.png"});
+            QFAIL("the editor does not show the page's rows");
+        }
         QVERIFY(windowsNamed(kRecorderTitle).isEmpty());
 
-        const QPoint toolbar = ToolFramePlace::lower(screenRect(), kToolbar);
-        QVERIFY(click(toolbar + QRect(15, 90, 40, 41).center())); // btnRect
-        const QRect mark(QPoint(30, height - 120), QSize(150, 70)); // over the stitched rows
+        QVERIFY(click(device(toolbar + QRect(15, 90, 40, 41).center()))); // btnRect
+        // over the stitched rows; at scale 2 above the toolbar, more than 40 pixels from it
+        const QRect mark = scale == 1.0 ? QRect(QPoint(30, height - 120), QSize(150, 70)) : QRect(30, 20, 150, 50);
         QVERIFY(drag(pictureAt + mark.topLeft(), pictureAt + mark.bottomRight() + QPoint(1, 1)));
         QProcess::execute("import", {"-window", "root", m_scratch + "/editor.png"});
-        QVERIFY(click(toolbar + QRect(245, 90, 110, 40).center())); // btnSave
+        QVERIFY(click(device(toolbar + QRect(245, 90, 110, 40).center()))); // btnSave
         QVERIFY2(m_run->waitForFinished(10000) && m_run->exitCode() == 0, qPrintable(m_run->log()));
 
         const QStringList files = capturesLeft();
         QCOMPARE(files.size(), 1);
         QVERIFY(files.first().endsWith(".png"));
         QImage expected = page;
-        for (int y = mark.top(); y <= mark.bottom() + 1; ++y)
-            for (int x = mark.left(); x <= mark.right() + 1; ++x)
+        // the drag's end pixel included, as large as a pixel of the canvas
+        for (int y = mark.top(); y <= mark.bottom() + int(scale); ++y)
+            for (int x = mark.left(); x <= mark.right() + int(scale); ++x)
                 expected.setPixel(x, y, qRgb(0, 0, 0));
         const QImage saved = rgb(QImage(QDir(capturesFolder()).filePath(files.first())));
         QCOMPARE(saved.size(), expected.size());
