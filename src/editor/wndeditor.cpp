@@ -56,9 +56,14 @@ WndEditor::WndEditor(QImage *picture, CaptureDispatch dispatch)
     toolbar.placeAtBottom(m_primary);
     toolbar.controlFrame->raise();
     toolbar.controlFrame->setCursor(Qt::ArrowCursor);
+    // The toolbar is the scroll window's, not the editor's: a click on it must
+    // leave the focus, and so Esc, with the editor.
+    for (QWidget *child : toolbar.controlFrame->findChildren<QWidget *>())
+        child->setFocusPolicy(Qt::NoFocus);
 
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
+    m_scrollWindow->setFocusProxy(this);
     m_actions.connectTo(this);
 }
 

@@ -106,6 +106,7 @@ private slots:
         Mouse::drag(editor, QPoint(20, 20), QPoint(80, 80));
         QVERIFY(editor->actions().items().isEmpty());
         click("btnRect");
+        QCOMPARE(QApplication::focusWidget(), editor); // where Esc goes
         Mouse::drag(editor, QPoint(250, 150), QPoint(390, 290));
         QCOMPARE(editor->actions().items().size(), 1);
         const ColorItem mark = editor->actions().items().entries().first().value<ColorItem>();
