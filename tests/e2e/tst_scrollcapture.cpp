@@ -184,19 +184,27 @@ private slots:
     void scrollStitchAndSave_data()
     {
         QTest::addColumn<qreal>("scale");
-        QTest::newRow("scale 1") << 1.0;
-        QTest::newRow("scale 2: the screen's own pixels") << 2.0;
+        QTest::addColumn<int>("turnsBefore"); // wheel turns before Start
+        QTest::newRow("scale 1") << 1.0 << 1;
+        QTest::newRow("scale 2: the screen's own pixels") << 2.0 << 1;
+        // the region's last row the last of the page's identical blank rows: every blank row of
+        // the next grab is a candidate, and only the first is right
+        QTest::newRow("blank rows at the edge")
+            << 1.0 << (ScrollPage::kBlankEnd - 1 - kRegionOffset.y() - kRegion.height() + 1) / ScrollPage::kWheelRows;
     }
 
     void scrollStitchAndSave()
     {
         QFETCH(qreal, scale);
+        QFETCH(int, turnsBefore);
         m_scale = scale;
         const QRect region = openRecorder();
         QVERIFY2(region.isValid(), qPrintable(m_run ? m_run->log() : QString()));
         QVERIFY(!showsRed(messageLine()));
         QVERIFY(moveMouse(region.center()));
-        QVERIFY(scroll({"click", "5"}, ScrollPage::kWheelRows, "MouseWheel"));
+        const QString turns = QString::number(turnsBefore);
+        QVERIFY(scroll({"click", "--repeat", turns, "--delay", "30", "5"}, turnsBefore * ScrollPage::kWheelRows,
+                       "MouseWheel"));
         const int firstRow = pageTop();
 
         QVERIFY2(start(), qPrintable(m_run->log()));
