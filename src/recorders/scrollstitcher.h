@@ -82,6 +82,8 @@ public:
 
     // Starts the picture afresh with one grab.
     void restart(const QImage &grab);
+    // Lets the rows go, once the picture has been handed on.
+    void clear() { m_store.reset(0); }
     // Looks for the grab in the picture and, when it shows new rows, stitches
     // them in.  direction < 0: the content moved up, new rows at the bottom;
     // otherwise new rows on top.  A grab of another width, or taller than

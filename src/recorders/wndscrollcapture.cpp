@@ -126,6 +126,8 @@ void WndScrollCapture::SaveImage()
     // hiding removes the hooks and the panel
     hide();
     m_picture = m_stitcher.image();
+    // a tall picture is large: keep one copy of its rows
+    m_stitcher.clear();
     if (m_openEditor)
         m_editor.reset(m_openEditor(&m_picture));
     else
