@@ -215,7 +215,6 @@ private slots:
         // back up to where the capture started, and down again: nothing new, which the red line says
         QVERIFY(scroll({"click", "4"}, firstRow, kSameLine));
         QTRY_VERIFY(showsRed(messageLine()));
-        QProcess::execute("import", {"-window", "root", m_scratch + "/same.png"});
         QVERIFY(scroll({"click", "5"}, top, kSameLine));
         QCOMPARE(logCount(kSameLine), 2);
         for (int turn = 0; turn < 2; ++turn) {
@@ -225,7 +224,6 @@ private slots:
         top += ScrollPage::kKeyRows;
         QVERIFY2(scroll({"key", "Down"}, top, "found"), qPrintable(m_run->log()));
         QTRY_VERIFY(!showsRed(messageLine()));
-        QProcess::execute("import", {"-window", "root", m_scratch + "/found.png"});
         QCOMPARE(logCount("found"), 4);
 
         QVERIFY(click(startButton())); // now Stop
@@ -247,7 +245,6 @@ private slots:
         // over the stitched rows; at scale 2 above the toolbar, more than 40 pixels from it
         const QRect mark = scale == 1.0 ? QRect(QPoint(30, height - 120), QSize(150, 70)) : QRect(30, 20, 150, 50);
         QVERIFY(drag(pictureAt + mark.topLeft(), pictureAt + mark.bottomRight() + QPoint(1, 1)));
-        QProcess::execute("import", {"-window", "root", m_scratch + "/editor.png"});
         QVERIFY(click(device(toolbar + QRect(245, 90, 110, 40).center()))); // btnSave
         QVERIFY2(m_run->waitForFinished(10000) && m_run->exitCode() == 0, qPrintable(m_run->log()));
 
