@@ -7,16 +7,19 @@
 #include "capture/wndmain.h"
 #include "core/appcontrol.h"
 #include "core/capturestate.h"
+#include "editor/wndeditor.h"
 #include "editor/wndscreenshoteditor.h"
 #include "extension/extension.h"
 #include "platform/processlauncher.h"
 #include "recorders/wndgifcapture.h"
+#include "recorders/wndscrollcapture.h"
 #include "ui/fatalerror.h"
 #include "upload/uploadmanager.h"
 
 #include <QDebug>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QScrollArea>
 
 #include <memory>
 
@@ -61,6 +64,17 @@ CaptureRoutes captureRoutes()
             return nullptr;
         recorder->show();
         return recorder.release();
+    };
+    routes.scrollRecorder = [](CaptureState *state, CaptureDispatch dispatch, int rowsToVerify, int exactRunNeeded,
+                               double exactThreshold, double nearThreshold) -> QWidget * {
+        auto *recorder = new WndScrollCapture(state->requestRect(), rowsToVerify, exactRunNeeded, exactThreshold,
+                                              nearThreshold, [dispatch](QImage *picture) -> QWidget * {
+                                                  auto *editor = new WndEditor(picture, dispatch);
+                                                  editor->showEditor();
+                                                  return editor->scrollWindow();
+                                              });
+        recorder->show();
+        return recorder;
     };
     return routes;
 }

@@ -20,4 +20,11 @@ struct CaptureRoutes
     // Opens the GIF recorder for the state's request, shown and parentless;
     // nullptr when it cannot record, its failure reported and the run ending.
     Opener gifRecorder;
+
+    // Opens the scrolling capture for the state's request with its search
+    // constants, shown and parentless; it hands its picture to an editor that
+    // dispatches through `dispatch`.
+    using ScrollOpener = std::function<QWidget *(CaptureState *state, CaptureDispatch dispatch, int rowsToVerify,
+                                                 int exactRunNeeded, double exactThreshold, double nearThreshold)>;
+    ScrollOpener scrollRecorder;
 };

@@ -539,7 +539,11 @@ void WndMain::dispatchCapture(CaptureState *state, bool selectActions)
         m_recorder.reset(m_routes.gifRecorder(state, this, dispatcher()));
         break;
     case Settings::ModeScroll:
-        handOverUnavailable("Scrolling capture");
+        if (!m_routes.scrollRecorder) {
+            handOverUnavailable("Scrolling capture");
+            break;
+        }
+        m_recorder.reset(m_routes.scrollRecorder(state, dispatcher(), 100, 30, 1.0, 0.7));
         break;
     default:
         break;

@@ -1,6 +1,7 @@
 #include "editor/annotationitems.h"
 
 #include <QFontMetrics>
+#include <QImage>
 #include <QPainter>
 #include <QtMath>
 
@@ -200,4 +201,30 @@ QRect itemBounds(const QVariant &entry)
         bounds |= metrics.boundingRect(text.text).translated(baseline).adjusted(-2, -2, 2, 2);
     }
     return bounds;
+}
+
+void drawItemsInto(QImage *picture, const AnnotationList &list, ItemHints hints, qreal scale)
+{
+    // well inside the painter's reach, and few bands for marks on one screen
+    constexpr int kBandRows = 4096;
+    const QRect whole = picture->rect();
+    for (int top = 0; top < whole.height(); top += kBandRows) {
+        const QRect band(0, top, whole.width(), qMin(kBandRows, whole.height() - top));
+        QVector<const QVariant *> touching;
+        for (const QVariant &entry : list.entries()) {
+            const QRectF bounds(itemBounds(entry));
+            if (QRectF(bounds.topLeft() * scale, bounds.size() * scale).toAlignedRect().intersects(band))
+                touching.append(&entry);
+        }
+        if (touching.isEmpty())
+            continue;
+        // the band's rows in place: what is painted lands in the picture
+        QImage rows(picture->scanLine(top), band.width(), band.height(), int(picture->bytesPerLine()),
+                    picture->format());
+        QPainter painter(&rows);
+        painter.translate(0, -top);
+        painter.scale(scale, scale);
+        for (const QVariant *entry : touching)
+            drawItem(painter, *entry, hints);
+    }
 }

@@ -10,6 +10,7 @@
 #include <QVariant>
 #include <QVector>
 
+class QImage;
 class QPainter;
 
 // The marks the editors lay over a picture before it is saved.  Each mark is
@@ -92,6 +93,12 @@ void drawItem(QPainter &painter, const QVariant &entry, ItemHints hints);
 // Paints every entry in list order; with a valid clip rectangle nothing is
 // painted outside it.
 void drawItems(QPainter &painter, const AnnotationList &list, ItemHints hints, const QRect &clip = QRect());
+
+// Paints every entry into the picture itself, of any height: the raster
+// painter cannot address rows past 32767, so each band of rows that entries
+// touch is painted on its own, in place.  The entries' coordinates are
+// scaled by `scale` (picture pixels per canvas pixel).
+void drawItemsInto(QImage *picture, const AnnotationList &list, ItemHints hints, qreal scale = 1.0);
 
 // The triangle at the end of an arrow: the tip and two corners 20 pixels
 // back along the line, 12 degrees to either side.

@@ -155,6 +155,25 @@ void EditorActions::applyDisableDialog() const
         Settings::setDefAction(Settings::ActionUpload);
 }
 
+void EditorActions::selectFinishAction(int action)
+{
+    Settings::setCurrentAction(action);
+    if (action != Settings::ActionSaveOnly)
+        return;
+    // Without an upload there is no link to copy: those forms fall back to
+    // the file's path.
+    switch (Settings::currentClipboard()) {
+    case Settings::ClipboardWebPageUrl:
+    case Settings::ClipboardDirectUrl:
+    case Settings::ClipboardEmbedSite:
+    case Settings::ClipboardEmbedForum:
+        Settings::setCurrentClipboard(Settings::ClipboardLocalPath);
+        break;
+    default:
+        break;
+    }
+}
+
 void EditorActions::cancel()
 {
     applyDisableDialog();

@@ -62,6 +62,9 @@ public:
     void keyPress(QKeyEvent *event);
     // "Disable redaction mode" ticked: the next captures skip the editor.
     void applyDisableDialog() const;
+    // Save or Upload chosen: the current action becomes it; a Save keeps the
+    // clipboard forms that need no upload.
+    static void selectFinishAction(int action);
 
 private:
     struct ToolColors

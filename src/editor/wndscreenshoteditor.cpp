@@ -219,21 +219,7 @@ void WndScreenshotEditor::finish(int action)
     m_result->setRequestRect(selection(), m_state->requestDeviceRect());
     m_result->setRequestKind(CaptureState::Region);
     m_result->setRequestMode(m_state->requestMode());
-    Settings::setCurrentAction(action);
-    if (action == Settings::ActionSaveOnly) {
-        // Without an upload there is no link to copy: those forms fall back
-        // to the file's path.
-        switch (Settings::currentClipboard()) {
-        case Settings::ClipboardWebPageUrl:
-        case Settings::ClipboardDirectUrl:
-        case Settings::ClipboardEmbedSite:
-        case Settings::ClipboardEmbedForum:
-            Settings::setCurrentClipboard(Settings::ClipboardLocalPath);
-            break;
-        default:
-            break;
-        }
-    }
+    EditorActions::selectFinishAction(action);
     m_dispatch(m_result.get(), false);
     setGeometry(-1, -1, 0, 0);
 }
