@@ -5,9 +5,11 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
 #include <string.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -121,4 +123,81 @@ int line_reader_next(LineReader *reader, char *line, size_t size, long long dead
         }
         reader->length += (size_t)got;
     }
+}
+
+static int move_to(int fd, int target, int flags)
+{
+    if (fd < 0) {
+        fd = open("/dev/null", flags);
+        if (fd < 0)
+            return 0;
+    }
+    if (fd == target)
+        return fcntl(fd, F_SETFD, 0) == 0;
+    return dup2(fd, target) == target;
+}
+
+pid_t child_spawn_tied(char *const argv[], int in, int out, int err, int on_orphaned)
+{
+    /* the child reports a failed exec through this pipe; it closes unread
+     * when the exec succeeds */
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0)
+        return -1;
+    const pid_t parent = getpid();
+    sigset_t all, previous;
+    sigfillset(&all);
+    /* no handler of the program may run in the child before it is reset */
+    pthread_sigmask(SIG_SETMASK, &all, &previous);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        /* only async-signal-safe calls from here to the exec */
+        for (int signal_number = 1; signal_number < NSIG; ++signal_number)
+            signal(signal_number, SIG_DFL);
+        signal(SIGPIPE, SIG_IGN);
+        int error = 0;
+        /* the death signal is armed before the check, so a parent that dies
+         * in between is seen by one or the other */
+        if (prctl(PR_SET_PDEATHSIG, on_orphaned) != 0 || getppid() != parent)
+            error = ESRCH;
+        /* descriptors that are already one of 0..2 are moved out of the way
+         * first, so that no redirection overwrites another's source */
+        int fds[3] = {in, out, err};
+        for (int i = 0; i < 3 && !error; ++i) {
+            if (fds[i] >= 0 && fds[i] <= 2 && (fds[i] = fcntl(fds[i], F_DUPFD_CLOEXEC, 3)) < 0)
+                error = errno;
+        }
+        const int flags[3] = {O_RDONLY, O_WRONLY, O_WRONLY};
+        for (int i = 0; i < 3 && !error; ++i) {
+            if (!move_to(fds[i], i, flags[i]))
+                error = errno;
+        }
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, NULL);
+        if (!error) {
+            execvp(argv[0], argv);
+            error = errno;
+        }
+        while (write(report[1], &error, sizeof error) < 0 && errno == EINTR)
+            ;
+        _exit(127);
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, NULL);
+    close(report[1]);
+    if (pid < 0) {
+        close(report[0]);
+        return -1;
+    }
+    int error = 0;
+    ssize_t got;
+    while ((got = read(report[0], &error, sizeof error)) < 0 && errno == EINTR)
+        ;
+    close(report[0]);
+    if (got > 0) {
+        while (waitpid(pid, NULL, 0) < 0 && errno == EINTR)
+            ;
+        return -1;
+    }
+    return pid;
 }

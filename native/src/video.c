@@ -206,7 +206,8 @@ static Recording *start_ffmpeg(char *const argv[])
         free(r);
         return NULL;
     }
-    r->pid = child_spawn(argv, input[1], -1, output[1]);
+    /* tied to the program: killed, it must not leave ffmpeg recording on */
+    r->pid = child_spawn_tied(argv, input[1], -1, output[1], SIGINT);
     close(input[1]);
     close(output[1]);
     r->control = input[0];

@@ -13,6 +13,8 @@
 #include "recorders/wndgifcapture.h"
 #include "ui/fatalerror.h"
 #include "upload/uploadmanager.h"
+#include "video/videoselection.h"
+#include "video/wndstartvideo.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -61,6 +63,11 @@ CaptureRoutes captureRoutes()
             return nullptr;
         recorder->show();
         return recorder.release();
+    };
+    routes.videoRecorder = [](CaptureState *state, QWidget *, CaptureDispatch) -> QWidget * {
+        auto *quality = new WndStartVideo(VideoSelection::fromState(*state));
+        quality->show();
+        return quality;
     };
     return routes;
 }

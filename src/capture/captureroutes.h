@@ -20,4 +20,7 @@ struct CaptureRoutes
     // Opens the GIF recorder for the state's request, shown and parentless;
     // nullptr when it cannot record, its failure reported and the run ending.
     Opener gifRecorder;
+    // Opens the video quality dialog for the state's request, shown and
+    // parentless; OK there starts the recording.
+    Opener videoRecorder;
 };
