@@ -101,20 +101,24 @@ private slots:
     void qualityDialog_data()
     {
         QTest::addColumn<int>("stored");
-        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<QStringList>("clicks"); // chEnableSound turns the sound box
         QTest::addColumn<QString>("checked");
-        QTest::addColumn<int>("shown");   // the spin box's value before OK
+        QTest::addColumn<int>("shown");          // the spin box's value before OK
         QTest::addColumn<bool>("enabled");
+        QTest::addColumn<bool>("soundStored");
+        QTest::addColumn<bool>("sound");         // after OK
 
-        QTest::newRow("stored 1") << 1 << QStringList() << "btnLow" << 1 << false;
-        QTest::newRow("stored 10") << 10 << QStringList() << "btnNormal" << 10 << false;
-        QTest::newRow("stored 25") << 25 << QStringList() << "btnCustom" << 25 << true;
-        QTest::newRow("stored 0, outside the box") << 0 << QStringList() << "btnCustom" << 1 << true;
-        QTest::newRow("low, then custom keeps 1") << 25 << QStringList{"btnLow", "btnCustom"} << "btnCustom" << 1 << true;
-        QTest::newRow("custom, then normal") << 25 << QStringList{"btnNormal"} << "btnNormal" << 10 << false;
+        QTest::newRow("stored 1") << 1 << QStringList() << "btnLow" << 1 << false << false << false;
+        QTest::newRow("stored 10") << 10 << QStringList{"chEnableSound"} << "btnNormal" << 10 << false << true << false;
+        QTest::newRow("stored 25") << 25 << QStringList{"chEnableSound"} << "btnCustom" << 25 << true << false << true;
+        QTest::newRow("stored 0, outside the box") << 0 << QStringList() << "btnCustom" << 1 << true << true << true;
+        QTest::newRow("low, then custom keeps 1")
+            << 25 << QStringList{"btnLow", "btnCustom"} << "btnCustom" << 1 << true << true << true;
+        QTest::newRow("custom, then normal") << 25 << QStringList{"btnNormal"} << "btnNormal" << 10 << false << true << true;
     }
 
-    // OK stores the spin box's value, and that is the rate the library records at.
+    // OK stores the spin box's value and the sound box ("SoundEnable" as 0 or 1), and those are what
+    // the library records with.
     void qualityDialog()
     {
         QFETCH(int, stored);
@@ -122,12 +126,16 @@ private slots:
         QFETCH(QString, checked);
         QFETCH(int, shown);
         QFETCH(bool, enabled);
+        QFETCH(bool, soundStored);
+        QFETCH(bool, sound);
         Settings::setVideoFrameRate(stored);
+        Settings::setSoundEnable(soundStored);
         RunObserver run;
         WndStartVideo dialog(selection(0));
         QCOMPARE(dialog.windowTitle(), QString("Snaplark Start Video Recording"));
+        QCOMPARE(child<QCheckBox>(&dialog, "chEnableSound")->isChecked(), soundStored);
         for (const QString &name : clicks)
-            child<QRadioButton>(&dialog, qPrintable(name))->click();
+            child<QAbstractButton>(&dialog, qPrintable(name))->click();
         for (const char *name : {"btnLow", "btnNormal", "btnCustom"})
             QCOMPARE(child<QRadioButton>(&dialog, name)->isChecked(), checked == name);
         auto *spin = child<QSpinBox>(&dialog, "spinFramerate");
@@ -138,44 +146,10 @@ private slots:
         child<QPushButton>(&dialog, "btnOk")->click();
         QVERIFY(!dialog.isVisible());
         QCOMPARE(Settings::videoFrameRate(), shown);
+        QCOMPARE(QSettings("Snaplark", "Snaplark").value("SoundEnable").toInt(), int(sound));
         QVERIFY(dialog.capture());
-        QCOMPARE(calls(), QStringList{startCall("0\t0\t0\t0\t0\t77", dialog.capture()->path(), shown, true)});
+        QCOMPARE(calls(), QStringList{startCall("0\t0\t0\t0\t0\t77", dialog.capture()->path(), shown, sound)});
         QVERIFY(run.endCodes.isEmpty());
-    }
-
-    void sound_data()
-    {
-        QTest::addColumn<bool>("stored");
-        QTest::newRow("on") << true;
-        QTest::newRow("off") << false;
-    }
-
-    // The box shows "SoundEnable"; a click turns it, OK stores it and the library gets it.
-    void sound()
-    {
-        QFETCH(bool, stored);
-        Settings::setSoundEnable(stored);
-        RunObserver run;
-        WndStartVideo dialog(selection(0));
-        auto *box = child<QCheckBox>(&dialog, "chEnableSound");
-        QCOMPARE(box->isChecked(), stored);
-        box->click();
-        child<QPushButton>(&dialog, "btnOk")->click();
-        QCOMPARE(Settings::soundEnable(), !stored);
-        QCOMPARE(QSettings("Snaplark", "Snaplark").value("SoundEnable").toInt(), stored ? 0 : 1);
-        QCOMPARE(calls(), QStringList{startCall("0\t0\t0\t0\t0\t77", dialog.capture()->path(), 10, !stored)});
-    }
-
-    // Closing the quality dialog ends the run and records nothing.
-    void closeQualityDialog()
-    {
-        RunObserver run;
-        WndStartVideo dialog(selection(2));
-        dialog.show();
-        child<QPushButton>(&dialog, "btnClose")->click();
-        QCOMPARE(run.endCodes, QList<int>{0});
-        QCOMPARE(calls(), QStringList());
-        QCOMPARE(capturesLeft(), QStringList());
     }
 
     void kinds_data()
