@@ -108,6 +108,8 @@ Result plainFfmpeg(const QString &path, int rate, int seconds)
 {
     Result result;
     const QString r = QString::number(rate);
+    // the library's choice (native/src/video.c)
+    const char *preset = qint64(kRegion.width()) * kRegion.height() * rate > 1280LL * 720 * 10 ? "superfast" : "veryfast";
     const QString input = QString::fromLocal8Bit(qgetenv("DISPLAY")) + QString("+%1,%2").arg(kRegion.x()).arg(kRegion.y());
     QProcess ffmpeg;
     const double children = cpuSeconds(RUSAGE_CHILDREN);
@@ -115,7 +117,7 @@ Result plainFfmpeg(const QString &path, int rate, int seconds)
                  {"-hide_banner", "-nostats", "-loglevel", "error", "-f", "x11grab", "-probesize", "32",
                   "-analyzeduration", "0", "-thread_queue_size", "512", "-framerate", r, "-video_size",
                   QString("%1x%2").arg(kRegion.width()).arg(kRegion.height()), "-i", input, "-r", r, "-c:v",
-                  "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-movflags", "+faststart", "-f", "mp4",
+                  "libx264", "-preset", preset, "-pix_fmt", "yuv420p", "-movflags", "+faststart", "-f", "mp4",
                   "-y", path});
     if (!ffmpeg.waitForStarted())
         return result;
