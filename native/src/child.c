@@ -5,9 +5,11 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
 #include <string.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -121,4 +123,135 @@ int line_reader_next(LineReader *reader, char *line, size_t size, long long dead
         }
         reader->length += (size_t)got;
     }
+}
+
+static int move_to(int fd, int target, int flags)
+{
+    if (fd < 0) {
+        fd = open("/dev/null", flags | O_CLOEXEC);
+        if (fd < 0)
+            return 0;
+    }
+    if (fd == target)
+        return fcntl(fd, F_SETFD, 0) == 0;
+    return dup2(fd, target) == target;
+}
+
+/* The keeper's helper, for forwarding signals to it. */
+static volatile sig_atomic_t kept_helper;
+
+static void forward_signal(int signal_number)
+{
+    if (kept_helper > 0)
+        kill((pid_t)kept_helper, signal_number);
+}
+
+static void write_error(int fd, int error)
+{
+    while (write(fd, &error, sizeof error) < 0 && errno == EINTR)
+        ;
+}
+
+/* Runs in the keeper, a single-threaded copy of the program between it and
+ * the helper: the death signal goes out again each time one of the parent's
+ * threads ends, and a second SIGINT makes ffmpeg give up on its file.  The
+ * keeper dies with the program; its one death signals the helper once. */
+static void run_keeper(char *const argv[], int in, int out, int err, int on_orphaned, pid_t parent,
+                       int report)
+{
+    for (int signal_number = 1; signal_number < NSIG; ++signal_number)
+        signal(signal_number, SIG_DFL);
+    int error = 0;
+    /* the death signal is armed before the check, so a parent that dies in
+     * between is seen by one or the other */
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent)
+        error = ESRCH;
+    /* descriptors that are already one of 0..2 are moved out of the way
+     * first, so that no redirection overwrites another's source */
+    int fds[3] = {in, out, err};
+    for (int i = 0; i < 3 && !error; ++i) {
+        if (fds[i] >= 0 && fds[i] <= 2 && (fds[i] = fcntl(fds[i], F_DUPFD_CLOEXEC, 3)) < 0)
+            error = errno;
+    }
+    const int flags[3] = {O_RDONLY, O_WRONLY, O_WRONLY};
+    for (int i = 0; i < 3 && !error; ++i) {
+        if (!move_to(fds[i], i, flags[i]))
+            error = errno;
+    }
+    pid_t helper = -1;
+    const pid_t keeper = getpid();
+    if (!error && (helper = fork()) == 0) {
+        sigset_t none;
+        sigemptyset(&none);
+        signal(SIGPIPE, SIG_IGN);
+        if (prctl(PR_SET_PDEATHSIG, on_orphaned) != 0 || getppid() != keeper) {
+            error = ESRCH;
+        } else {
+            sigprocmask(SIG_SETMASK, &none, NULL);
+            execvp(argv[0], argv);
+            error = errno;
+        }
+        write_error(report, error);
+        _exit(127);
+    }
+    if (helper < 0 && !error)
+        error = errno;
+    if (error) {
+        write_error(report, error);
+        _exit(127);
+    }
+    /* the helper alone holds its input and output now */
+    close(report);
+    for (int fd = 0; fd <= 2; ++fd)
+        close(fd);
+    kept_helper = helper;
+    struct sigaction forward;
+    memset(&forward, 0, sizeof forward);
+    forward.sa_handler = forward_signal;
+    sigaction(SIGINT, &forward, NULL);
+    sigaction(SIGTERM, &forward, NULL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, NULL);
+    int status = 0;
+    pid_t ended;
+    while ((ended = waitpid(helper, &status, 0)) < 0 && errno == EINTR)
+        ;
+    if (ended != helper)
+        _exit(127);
+    _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+}
+
+pid_t child_spawn_tied(char *const argv[], int in, int out, int err, int on_orphaned)
+{
+    /* a failed exec is reported through this pipe; it closes unread when
+     * the exec succeeds */
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0)
+        return -1;
+    const pid_t parent = getpid();
+    sigset_t all, previous;
+    sigfillset(&all);
+    /* no handler of the program may run in the copies before it is reset */
+    pthread_sigmask(SIG_SETMASK, &all, &previous);
+    const pid_t pid = fork();
+    if (pid == 0)
+        run_keeper(argv, in, out, err, on_orphaned, parent, report[1]);
+    pthread_sigmask(SIG_SETMASK, &previous, NULL);
+    close(report[1]);
+    if (pid < 0) {
+        close(report[0]);
+        return -1;
+    }
+    int error = 0;
+    ssize_t got;
+    while ((got = read(report[0], &error, sizeof error)) < 0 && errno == EINTR)
+        ;
+    close(report[0]);
+    if (got > 0) {
+        while (waitpid(pid, NULL, 0) < 0 && errno == EINTR)
+            ;
+        return -1;
+    }
+    return pid;
 }

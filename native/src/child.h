@@ -11,6 +11,15 @@
  * cannot be started. */
 pid_t child_spawn(char *const argv[], int in, int out, int err);
 
+/* The same for a helper that must not outlive the program: should the
+ * program die without ending it (SIGKILL, a crash), the helper gets
+ * `on_orphaned` once (SIGINT lets ffmpeg finish its file).  SIGPIPE is
+ * ignored in it, so that the program's end of its output pipes going away
+ * does not cut that finishing short.  The pid is that of a keeper process
+ * between the two, which passes SIGINT and SIGTERM on and ends with the
+ * helper's exit status (128 + the signal when a signal ended it). */
+pid_t child_spawn_tied(char *const argv[], int in, int out, int err, int on_orphaned);
+
 /* Waits at most timeout_ms for the child to end and reaps it; 1 with its
  * wait status when it ended, 0 when it still runs. */
 int child_wait(pid_t pid, long timeout_ms, int *status);

@@ -102,6 +102,16 @@ static int choose_source(int fullScreen, int x, int y, int width, int height, in
                        &source->area.height);
 }
 
+/* Frames the encoder cannot keep up with are left out, and the video ends
+ * short: on a busy machine 1280x720 at 30 frames a second kept about 60 %
+ * of them with "veryfast" and 80 to 98 % with "superfast".  Above 1280x720
+ * at 10 frames a second the faster preset is worth a somewhat larger file. */
+static char *encoder_preset(const Source *source, int frameRate)
+{
+    const long long pixel_rate = (long long)source->area.width * source->area.height * frameRate;
+    return pixel_rate > 1280LL * 720 * 10 ? "superfast" : "veryfast";
+}
+
 /* ffmpeg prints progress as key=value lines; everything else it prints at
  * our log level is an error worth passing on. */
 static int is_progress(const char *line)
@@ -206,7 +216,8 @@ static Recording *start_ffmpeg(char *const argv[])
         free(r);
         return NULL;
     }
-    r->pid = child_spawn(argv, input[1], -1, output[1]);
+    /* tied to the program: killed, it must not leave ffmpeg recording on */
+    r->pid = child_spawn_tied(argv, input[1], -1, output[1], SIGINT);
     close(input[1]);
     close(output[1]);
     r->control = input[0];
@@ -313,7 +324,7 @@ bool StartVideoCapture(int fullScreen, int x, int y, int width, int height, int 
     }
     /* the output rate is fixed, as ffmpeg would otherwise guess it from the
      * timing of the first frames, which a busy machine disturbs */
-    char *const tail[] = {"-r", rate, "-c:v", "libx264", "-preset", "veryfast",
+    char *const tail[] = {"-r", rate, "-c:v", "libx264", "-preset", encoder_preset(&source, frameRate),
                           "-pix_fmt", "yuv420p", "-movflags", "+faststart",
                           "-f", "mp4", "-y", output, NULL};
     for (size_t i = 0; i < sizeof tail / sizeof tail[0]; ++i)

@@ -15,6 +15,8 @@
 #include "recorders/wndscrollcapture.h"
 #include "ui/fatalerror.h"
 #include "upload/uploadmanager.h"
+#include "video/videoselection.h"
+#include "video/wndstartvideo.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -75,6 +77,11 @@ CaptureRoutes captureRoutes()
                                               });
         recorder->show();
         return recorder;
+    };
+    routes.videoRecorder = [](CaptureState *state, QWidget *, CaptureDispatch) -> QWidget * {
+        auto *quality = new WndStartVideo(VideoSelection::fromState(*state));
+        quality->show();
+        return quality;
     };
     return routes;
 }

@@ -27,4 +27,8 @@ struct CaptureRoutes
     using ScrollOpener = std::function<QWidget *(CaptureState *state, CaptureDispatch dispatch, int rowsToVerify,
                                                  int exactRunNeeded, double exactThreshold, double nearThreshold)>;
     ScrollOpener scrollRecorder;
+
+    // Opens the video quality dialog for the state's request, shown and
+    // parentless; OK there starts the recording.
+    Opener videoRecorder;
 };

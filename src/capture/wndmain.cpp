@@ -529,7 +529,11 @@ void WndMain::dispatchCapture(CaptureState *state, bool selectActions)
         }
         break;
     case Settings::ModeVideo:
-        handOverUnavailable("Video recording");
+        if (!m_routes.videoRecorder) {
+            handOverUnavailable("Video recording");
+            break;
+        }
+        m_recorder.reset(m_routes.videoRecorder(state, this, dispatcher()));
         break;
     case Settings::ModeGif:
         if (!m_routes.gifRecorder) {

@@ -43,10 +43,15 @@ Probe probe(const QString &path)
     return result;
 }
 
-// Children of this process that are (or were, as zombies) ffmpeg.
+// Processes under this one that are (or were, as zombies) ffmpeg: the library runs the recording's
+// ffmpeg under a keeper process of its own, the sound check's directly.
 int ffmpegChildren()
 {
-    return Desktop::tool("pgrep", {"-c", "-x", "-P", QString::number(::getpid()), "ffmpeg"}).trimmed().toInt();
+    QString parents = QString::number(::getpid());
+    const QByteArray children = Desktop::tool("pgrep", {"-P", parents}).trimmed();
+    if (!children.isEmpty())
+        parents += ',' + QString::fromLatin1(children).replace('\n', ',');
+    return Desktop::tool("pgrep", {"-c", "-x", "-P", parents, "ffmpeg"}).trimmed().toInt();
 }
 
 } // namespace
