@@ -18,6 +18,7 @@ constexpr size_t kMinPassword = 8;
 constexpr size_t kMaxPassword = 1024;
 // Reading served files in pieces keeps memory flat in the file's size.
 constexpr size_t kServeChunk = 256 * 1024;
+constexpr size_t kMaxPath = 1024;
 
 int64_t now() { return int64_t(std::time(nullptr)); }
 
@@ -82,6 +83,15 @@ void Service::install(httplib::Server &server)
     // Only uploads may carry large bodies; everything else is read into
     // memory by the library, so it gets a small cap before that happens.
     server.set_pre_routing_handler([](const Request &request, Response &response) {
+        // The library matches routes with std::regex, whose stack use grows
+        // with the path: long paths would leave megabytes resident on every
+        // worker thread.  No address of ours is near this long.
+        if (request.path.size() > kMaxPath) {
+            response.status = 414;
+            response.set_header("Connection", "close");
+            response.set_content("Address too long\n", "text/plain");
+            return httplib::Server::HandlerResponse::Handled;
+        }
         const bool upload = request.method == "PUT" || (request.method == "POST" && request.path == "/api/upload");
         if (upload)
             return httplib::Server::HandlerResponse::Unhandled;
@@ -297,6 +307,12 @@ std::optional<Upload> Service::liveUpload(const std::string &id)
     return upload;
 }
 
+std::string Service::directUrl(const httplib::Request &request, const Upload &upload) const
+{
+    // An uploaded HTML file shares its name with its page.
+    return base(request) + upload.key() + (upload.extension == "html" ? "?download" : "");
+}
+
 void Service::servePage(const httplib::Request &request, httplib::Response &response)
 {
     const std::optional<Upload> upload = liveUpload(request.matches[1]);
@@ -304,7 +320,9 @@ void Service::servePage(const httplib::Request &request, httplib::Response &resp
         response.status = 404;
         return;
     }
-    Pages::UploadView view{*upload, base(request) + upload->id + ".html", base(request) + upload->key(), ""};
+    if (upload->extension == "html" && request.has_param("download"))
+        return serveFile(request, response);
+    Pages::UploadView view{*upload, base(request) + upload->id + ".html", directUrl(request, *upload), ""};
     const std::optional<Account> viewer = signedIn(request);
     if (viewer && upload->owner != 0 && viewer->id == upload->owner)
         view.deleteUrl = base(request) + "delete/" + upload->id + "?key=" + Secrets::deletionKey(m_serverKey, upload->id);
@@ -418,7 +436,7 @@ void Service::history(const httplib::Request &request, httplib::Response &respon
     for (const Upload &upload : m_metadata.uploadsOf(account->id)) {
         if (upload.expires > 0 && upload.expires <= now())
             continue;
-        views.push_back({upload, base(request) + upload.id + ".html", base(request) + upload.key(), ""});
+        views.push_back({upload, base(request) + upload.id + ".html", directUrl(request, upload), ""});
     }
     response.set_header("Cache-Control", "private, no-store");
     html(response, Pages::historyPage(*account, views, m_metadata.usageOf(account->id), csrfToken(request, response)));

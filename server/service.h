@@ -64,6 +64,7 @@ private:
     std::string csrfToken(const httplib::Request &request, httplib::Response &response);
     bool csrfMatches(const httplib::Request &request);
     std::string base(const httplib::Request &request) const;
+    std::string directUrl(const httplib::Request &request, const Upload &upload) const;
     std::string cookieAttributes() const;
     // A failure the user can act on, as the program's status body.
     void fail(const httplib::Request &request, httplib::Response &response, int status, const std::string &message);
