@@ -14,7 +14,7 @@ header .brand{font-weight:700}main{max-width:960px;margin:1.5em auto;padding:0 1
 .shot{background:#fff;border:1px solid #ddd;padding:.6em;text-align:center}.shot img,.shot video{max-width:100%;height:auto}
 label{display:block;margin:.8em 0 .2em;font-weight:600}input[type=text],input[type=password],textarea,select{width:100%;box-sizing:border-box;padding:.4em;font:13px monospace}
 button{background:#790000;color:#fff;border:0;padding:.5em 1.2em;border-radius:3px;cursor:pointer}button.quiet{background:#777}
-.forms{display:flex;gap:2em;flex-wrap:wrap}.forms form{flex:1;min-width:240px;background:#fff;padding:1em;border:1px solid #ddd}
+.forms{display:flex;flex-wrap:wrap}.forms form{flex:1;min-width:240px;margin:0 1em 1em 0;background:#fff;padding:1em;border:1px solid #ddd}
 .error{color:#790000;font-weight:600}table{width:100%;border-collapse:collapse;background:#fff}td,th{padding:.4em;border-bottom:1px solid #eee;text-align:left}
 td img{max-width:120px;max-height:80px}.banner{margin:0;padding:6px 10px;font-size:13px;color:#fff;background:#790000}
 .banner a{color:#fff}

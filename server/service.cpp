@@ -219,18 +219,18 @@ bool Service::store(const httplib::Request &request, httplib::Response &response
 void Service::receiveRaw(const httplib::Request &request, httplib::Response &response,
                          const httplib::ContentReader &reader)
 {
+    // A refused body is still read (and dropped): a client that is still
+    // sending would otherwise get a reset connection instead of the reason.
+    auto drain = [&] { reader([](const char *, size_t) { return true; }); };
     const std::optional<std::string> extension = Names::putExtension(request.path);
     if (!extension) {
-        response.set_header("Connection", "close");
         fail(request, response, 400, "Upload to one plain file name such as /shot.png.");
-        return;
+        return drain();
     }
     Caller caller;
     int64_t expires = 0;
-    if (!admit(request, response, caller, &expires)) {
-        response.set_header("Connection", "close");
-        return;
-    }
+    if (!admit(request, response, caller, &expires))
+        return drain();
     Received received{m_storage.stage(), m_options.maxUploadBytes};
     if (!reader([&](const char *data, size_t length) { return received.feed(data, length); }))
         return; // the client went away or broke the framing: the staged file goes with it
@@ -248,14 +248,14 @@ void Service::receiveForm(const httplib::Request &request, httplib::Response &re
                           const httplib::ContentReader &reader)
 {
     if (!request.is_multipart_form_data()) {
-        response.set_header("Connection", "close");
         fail(request, response, 400, "Send the file as multipart/form-data in a part named file.");
+        reader([](const char *, size_t) { return true; });
         return;
     }
     Caller caller;
     int64_t expires = 0;
     if (!admit(request, response, caller, &expires)) {
-        response.set_header("Connection", "close");
+        reader([](const httplib::MultipartFormData &) { return true; }, [](const char *, size_t) { return true; });
         return;
     }
     Received received{nullptr, m_options.maxUploadBytes};
