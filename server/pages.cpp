@@ -12,7 +12,7 @@ const char *const kStyleSheet = R"css(body{margin:0;font:15px/1.5 system-ui,sans
 header{background:#790000;color:#fff;padding:.6em 1.2em}header a{color:#fff;text-decoration:none;margin-right:1em}
 header .brand{font-weight:700}main{max-width:960px;margin:1.5em auto;padding:0 1em}
 .shot{background:#fff;border:1px solid #ddd;padding:.6em;text-align:center}.shot img,.shot video{max-width:100%;height:auto}
-label{display:block;margin:.8em 0 .2em;font-weight:600}input[type=text],input[type=password],textarea,select{width:100%;box-sizing:border-box;padding:.4em;font:13px monospace}
+label{display:block;margin:.8em 0 .2em;font-weight:600}input[type=text],input[type=password],textarea{width:100%;box-sizing:border-box;padding:.4em;font:13px monospace}
 button{background:#790000;color:#fff;border:0;padding:.5em 1.2em;border-radius:3px;cursor:pointer}button.quiet{background:#777}
 .forms{display:flex;flex-wrap:wrap}.forms form{flex:1;min-width:240px;margin:0 1em 1em 0;background:#fff;padding:1em;border:1px solid #ddd}
 .error{color:#790000;font-weight:600}table{width:100%;border-collapse:collapse;background:#fff}td,th{padding:.4em;border-bottom:1px solid #eee;text-align:left}

@@ -397,7 +397,10 @@ void Service::login(const httplib::Request &request, httplib::Response &response
         account = Account{*id, name, hash, 0};
     } else {
         account = Names::isAccountName(name) ? m_metadata.findAccount(name) : std::nullopt;
-        if (!account || password.size() > kMaxPassword || !Secrets::verifyPassword(account->passwordHash, password))
+        // An unknown name costs a hash check too, so that timing does not tell which names exist.
+        static const std::string unknownName = Secrets::hashPassword(Secrets::newToken());
+        const bool verified = Secrets::verifyPassword(account ? account->passwordHash : unknownName, password);
+        if (!account || password.size() > kMaxPassword || !verified)
             return refuse(403, "Wrong name or password.");
     }
     const std::string token = Secrets::newToken();
