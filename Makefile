@@ -4,9 +4,10 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-# What a capture run needs: the program, its clipboard keeper and the
-# extension libraries; tests and benchmarks are left for make test/bench.
-PROGRAM_TARGETS = snaplark snaplark-clipboard-keeper snaplarkTray Extension Win7Extension
+# What a capture run needs: the program, its clipboard keeper, the tray
+# program, the extension libraries and the local upload service; tests and
+# benchmarks are left for make test/bench.
+PROGRAM_TARGETS = snaplark snaplark-clipboard-keeper snaplarkTray Extension Win7Extension snaplark-server
 
 .PHONY: all deps configure build program run test bench package clean
 
