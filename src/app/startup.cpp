@@ -11,6 +11,7 @@
 #include "extension/extension.h"
 #include "platform/processlauncher.h"
 #include "recorders/wndgifcapture.h"
+#include "settingsdialog/wndsettings.h"
 #include "ui/fatalerror.h"
 #include "upload/uploadmanager.h"
 
@@ -31,11 +32,10 @@ void logImageFormats()
     qDebug().noquote() << QStringLiteral("[%1]").arg(joined.trimmed());
 }
 
-// The settings dialog arrives with its own window; until then a settings-only
-// launch ends cleanly.
 int runSettingsOnly()
 {
-    qDebug("Settings dialog is not available in this build");
+    WndSettings dialog;
+    AppControl::runModal(&dialog);
     return 0;
 }
 
@@ -61,6 +61,11 @@ CaptureRoutes captureRoutes()
             return nullptr;
         recorder->show();
         return recorder.release();
+    };
+    routes.settings = [](QWidget *overlay, int tab) {
+        WndSettings dialog(overlay);
+        dialog.setCurrentTab(tab);
+        AppControl::runModal(&dialog);
     };
     return routes;
 }
@@ -146,6 +151,9 @@ int run(int argc, char **argv)
     // artwork, icons), drawn sharp rather than enlarged.
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QtSingleApplication app(argc, argv, true);
+    // The settings dialog tells the capture program from its companions by
+    // this name; the executable's own name ("snaplark") is not it.
+    QCoreApplication::setApplicationName(QStringLiteral("Snaplark"));
     const int code = dispatch(QCoreApplication::arguments(), app.isRunning());
     // What the run copied must outlive the process.
     ClipboardKeeper::handOverIfNeeded();

@@ -20,4 +20,7 @@ struct CaptureRoutes
     // Opens the GIF recorder for the state's request, shown and parentless;
     // nullptr when it cannot record, its failure reported and the run ending.
     Opener gifRecorder;
+    // Runs the settings dialog modally over the overlay (its parent) on the
+    // given tab: 0 the program settings, 1 the profile.
+    std::function<void(QWidget *overlay, int tab)> settings;
 };
