@@ -130,6 +130,21 @@ private slots:
         QCOMPARE(m_run->endCodes, QList<int>{0});
     }
 
+    // A link meant for a new window is a click on the banner as well.
+    void newWindowLinkOpensInTheBrowser()
+    {
+        m_service->setPage(bannerPath, TestService::Reply::html(
+                                           "<html><body style=\"margin:0\"><a id=\"offer\" target=\"_blank\" "
+                                           "href=\"http://offer.test/new\" style=\"display:block;height:80px\">New</a></body></html>"));
+        QVERIFY(openOverlay());
+        QWebView *view = bannerView();
+        QVERIFY(view->isVisible());
+        const QRect link = view->page()->mainFrame()->findFirstElement(QStringLiteral("#offer")).geometry();
+        QTest::mouseClick(view, Qt::LeftButton, {}, link.center());
+        QTRY_COMPARE(m_launcher->opened, QList<QUrl>{QUrl(QStringLiteral("http://offer.test/new"))});
+        QCOMPARE(m_run->endCodes, QList<int>{0});
+    }
+
     // Without the service the last copy stands in, and it cannot read the
     // user's other files; with no copy either the banner stays hidden.
     void offlineCopyOrNothing()

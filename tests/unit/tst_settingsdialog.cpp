@@ -102,11 +102,8 @@ private slots:
         for (const auto &key : table)
             codes.insert(key.code);
         QCOMPARE(codes.size(), 77); // a code listed twice could never be chosen by its second name
-        QCOMPARE(table.at(SettingsLogic::hotkeyIndex(44)).name, QStringLiteral("PrntScrn"));
-        const QPair<int, QString> spots[] = {{0, "A"}, {26, "0"}, {36, "F1"}, {48, "+"}, {53, ";"},
-                                             {59, "ESC"}, {67, "Insert"}, {76, "Right"}};
-        for (const auto &spot : spots)
-            QCOMPARE(table.at(spot.first).name, spot.second);
+        QCOMPARE(table.at(SettingsLogic::hotkeyIndex(44)).name, QStringLiteral("PrntScrn")); // the store's default
+        QCOMPARE(table.last().name, QStringLiteral("Right"));
     }
 
     // What each clipboard combo offers, on load, for its action.
@@ -331,23 +328,6 @@ private slots:
         }
         // The test runner has no tray program beside it: nothing is started.
         QVERIFY(m_launcher->started.isEmpty());
-    }
-
-    void trayProgramIsStartedWhenPresent()
-    {
-        const QString program = TraySetting::trayProgramPath();
-        QFile file(program);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("#!/bin/sh\n");
-        file.close();
-        QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        TraySetting::apply(true);
-        QFile::remove(program);
-        QCOMPARE(m_launcher->started.size(), 1);
-        QCOMPARE(m_launcher->started.first().first, program);
-        TraySetting::apply(false);
-        QCOMPARE(m_launcher->started.size(), 1);
-        QVERIFY(!QFileInfo::exists(autostartEntry()));
     }
 
     void links_data()
