@@ -92,6 +92,7 @@ void Banner::bannerLoad()
 {
     if (!m_view)
         build();
+    m_liveFailed = false;
     loadInto(m_view, address(), QNetworkRequest::PreferNetwork);
 }
 
@@ -115,6 +116,10 @@ void Banner::bannerLoadFinished(bool ok)
     // Only the banner itself is copied: not a page it was redirected to, nor
     // the copy being shown.
     if (m_page->mainFrame()->url().toString() == address().toString()) {
+        // An error page (404, 500) would replace the last good copy and be
+        // shown as the banner.
+        if (m_liveFailed)
+            return;
         if (!writeOfflineCopy(m_page->mainFrame()->toHtml())) {
             qDebug().noquote() << QStringLiteral("Unable to write the banner copy %1").arg(WebStorage::offlineBannerPath());
             emit loaded(false);
@@ -130,6 +135,7 @@ void Banner::bannerNotLoaded(QNetworkReply *reply)
 {
     if (reply->url().toString() != address().toString() || reply->error() == QNetworkReply::NoError)
         return;
+    m_liveFailed = true;
     const QString copy = WebStorage::offlineBannerPath();
     if (!QFileInfo::exists(copy)) {
         emit loaded(false);

@@ -54,4 +54,7 @@ private:
     QWebView *m_view = nullptr;
     BannerPage *m_page = nullptr;
     CookieJar *m_jar = nullptr; // owned by the page's network manager
+    // The service answered the banner's address with an error: whatever
+    // page came with it is no banner.
+    bool m_liveFailed = false;
 };

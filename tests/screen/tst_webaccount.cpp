@@ -145,10 +145,17 @@ private slots:
         QCOMPARE(m_run->endCodes, QList<int>{0});
     }
 
-    // Without the service the last copy stands in, and it cannot read the
+    void offlineCopyOrNothing_data()
+    {
+        QTest::addColumn<bool>("serviceUp"); // up, it answers the banner with an error
+        QTest::newRow("service down") << false;
+        QTest::newRow("service error") << true;
+    }
+    // Without the banner the last copy stands in, and it cannot read the
     // user's other files; with no copy either the banner stays hidden.
     void offlineCopyOrNothing()
     {
+        QFETCH(bool, serviceUp);
         const QString secret = testScratchDir("secret") + QStringLiteral("/secret.txt");
         writeFile(secret, "password");
         writeFile(WebStorage::offlineBannerPath(),
@@ -157,7 +164,10 @@ private slots:
                   " document.title = 'read:' + r.responseText; } catch (e) { document.title = 'refused'; }"
                   "</script></body></html>");
         const QByteArray copy = readAll(WebStorage::offlineBannerPath());
-        useService(downServiceUrl());
+        if (serviceUp)
+            m_service->setPage(bannerPath, TestService::Reply::httpError(500));
+        else
+            useService(downServiceUrl());
         QVERIFY(openOverlay());
         QTRY_VERIFY(bannerView()->isVisible());
         QVERIFY(bannerView()->page()->mainFrame()->toPlainText().contains(QStringLiteral("Offline offer")));
