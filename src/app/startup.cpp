@@ -13,6 +13,7 @@
 #include "platform/processlauncher.h"
 #include "recorders/wndgifcapture.h"
 #include "recorders/wndscrollcapture.h"
+#include "settingsdialog/wndsettings.h"
 #include "ui/fatalerror.h"
 #include "upload/uploadmanager.h"
 #include "video/videoselection.h"
@@ -36,11 +37,10 @@ void logImageFormats()
     qDebug().noquote() << QStringLiteral("[%1]").arg(joined.trimmed());
 }
 
-// The settings dialog arrives with its own window; until then a settings-only
-// launch ends cleanly.
 int runSettingsOnly()
 {
-    qDebug("Settings dialog is not available in this build");
+    WndSettings dialog;
+    AppControl::runModal(&dialog);
     return 0;
 }
 
@@ -82,6 +82,11 @@ CaptureRoutes captureRoutes()
         auto *quality = new WndStartVideo(VideoSelection::fromState(*state));
         quality->show();
         return quality;
+    };
+    routes.settings = [](QWidget *overlay, int tab) {
+        WndSettings dialog(overlay);
+        dialog.setCurrentTab(tab);
+        AppControl::runModal(&dialog);
     };
     return routes;
 }
@@ -167,6 +172,9 @@ int run(int argc, char **argv)
     // artwork, icons), drawn sharp rather than enlarged.
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QtSingleApplication app(argc, argv, true);
+    // The settings dialog tells the capture program from its companions by
+    // this name; the executable's own name ("snaplark") is not it.
+    QCoreApplication::setApplicationName(QStringLiteral("Snaplark"));
     const int code = dispatch(QCoreApplication::arguments(), app.isRunning());
     // What the run copied must outlive the process.
     ClipboardKeeper::handOverIfNeeded();

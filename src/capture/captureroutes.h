@@ -31,4 +31,8 @@ struct CaptureRoutes
     // Opens the video quality dialog for the state's request, shown and
     // parentless; OK there starts the recording.
     Opener videoRecorder;
+
+    // Runs the settings dialog modally over the overlay (its parent) on the
+    // given tab: 0 the program settings, 1 the profile.
+    std::function<void(QWidget *overlay, int tab)> settings;
 };

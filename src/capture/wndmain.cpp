@@ -18,6 +18,8 @@
 #include "ui/fixeddpi.h"
 #include "ui/stylesheet.h"
 #include "ui/toolframeplace.h"
+#include "upload/banner.h"
+#include "upload/userlabel.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -171,8 +173,11 @@ WndMain::WndMain(CaptureRoutes routes)
     m_chbVideoMode->setVisible(Extension::videoAvailable());
     m_lblVideoMode->setVisible(Extension::videoAvailable());
 
-    m_lblUsername->setText(QStringLiteral("Not logged in"));
+    refreshUserLabel();
     Platform::applySystemProxyIfEnabled();
+
+    m_banner = new Banner(m_tool, QRect(0, 310, 252, 80));
+    connect(m_banner, &Banner::clicked, this, &WndMain::onBannerClick);
 
     if (m_tool->geometry().contains(m_cursor))
         m_tool->move(ToolFramePlace::dodge(m_tool->geometry(), m_cursor, ScreenGeometry::primaryScreenInOverlay()));
@@ -207,6 +212,8 @@ void WndMain::buildForm()
     m_lblUsername->setObjectName(QStringLiteral("lblUsername"));
     m_lblUsername->setGeometry(1, 14, 251, 31);
     m_lblUsername->setAlignment(Qt::AlignCenter);
+    m_lblUsername->setTextFormat(Qt::RichText);
+    connect(m_lblUsername, &QLabel::linkActivated, this, &WndMain::onUsernameLinkActivated);
 
     m_btnClose = toolButton(m_tool, "btnClose", QRect(232, 1, 20, 20), 24,
                             QStringLiteral(":/resources/btnClose.png"), QString());
@@ -569,8 +576,35 @@ void WndMain::onHelpClick()
 
 void WndMain::onSettingsClick()
 {
+    openSettings(0);
+}
+
+void WndMain::onUsernameLinkActivated(const QString &)
+{
+    openSettings(1);
+}
+
+void WndMain::openSettings(int tab)
+{
     collapse();
-    handOverUnavailable("Settings dialog");
+    if (!m_routes.settings) {
+        handOverUnavailable("Settings dialog");
+        return;
+    }
+    m_routes.settings(this, tab);
+    refreshUserLabel();
+    setGeometry(ScreenGeometry::virtualDesktopRect());
+}
+
+void WndMain::refreshUserLabel()
+{
+    m_lblUsername->setText(UserLabel::text(Settings::authId(), Settings::username()));
+}
+
+void WndMain::onBannerClick(const QUrl &url)
+{
+    ProcessLauncher::instance().openUrl(url);
+    AppControl::endRun(0);
 }
 
 void WndMain::beforeAppExit()
@@ -601,6 +635,10 @@ void WndMain::paintEvent(QPaintEvent *event)
         // by which the picture was on the screen.
         m_pictureTimePending = false;
         QTimer::singleShot(0, this, [this] { m_pictureShownAt = QX11Info::getTimestamp(); });
+    }
+    if (!m_bannerScheduled) {
+        m_bannerScheduled = true;
+        QTimer::singleShot(50, m_banner, &Banner::bannerLoad);
     }
     QPainter painter(this);
     const QPixmap plain = m_state->plainGrab();

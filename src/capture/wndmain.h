@@ -3,9 +3,11 @@
 #include "capture/captureroutes.h"
 
 #include <QPoint>
+#include <QUrl>
 #include <QWidget>
 #include <memory>
 
+class Banner;
 class BaseFrame;
 class CaptureState;
 class QButtonGroup;
@@ -44,6 +46,8 @@ public slots:
     void onActiveWindowClick();
     void onHelpClick();
     void onSettingsClick();
+    void onBannerClick(const QUrl &url);
+    void onUsernameLinkActivated(const QString &text);
     void beforeAppExit();
     void onGifModeClicked();
     void onVideoModeClicked();
@@ -73,6 +77,10 @@ private:
     static bool altHeld();
     void openEditorOrDispatch();
     void openScreenshotEditor();
+    // Runs the settings dialog on the tab with the overlay out of the way,
+    // then greets the user anew and covers the desktop again.
+    void openSettings(int tab);
+    void refreshUserLabel();
 
     QRect selection() const;
     // The active window as a capture takes it; empty when there is none.
@@ -111,4 +119,7 @@ private:
     QPushButton *m_chbVideoMode = nullptr;
     QLabel *m_lblVideoMode = nullptr; // its caption, shown with it
     QButtonGroup *m_modes = nullptr;
+    // The web engine is loaded after the first paint, off the launch path.
+    Banner *m_banner = nullptr;
+    bool m_bannerScheduled = false;
 };

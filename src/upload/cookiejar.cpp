@@ -1,11 +1,14 @@
 #include "upload/cookiejar.h"
 
+#include "upload/webstorage.h"
+
 #include <QCoreApplication>
 #include <QDataStream>
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -293,8 +296,7 @@ CookieJar::CookieJar(const QString &filePath, QObject *parent)
 
 QString CookieJar::defaultFilePath()
 {
-    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath())
-        + QStringLiteral("/cookies.ini");
+    return WebStorage::cookieFilePath();
 }
 
 QList<QNetworkCookie> CookieJar::cookiesFromFile(const QByteArray &contents)
@@ -360,7 +362,12 @@ bool CookieJar::tryWriteFile(const QList<QNetworkCookie> &cookies) const
     }
     QFile written(scratchPath);
     QSaveFile target(m_filePath);
-    if (!written.open(QIODevice::ReadOnly) || !target.open(QIODevice::WriteOnly))
+    if (!written.open(QIODevice::ReadOnly) || !WebStorage::makePrivateFolder(QFileInfo(m_filePath).absolutePath())
+        || !target.open(QIODevice::WriteOnly))
+        return false;
+    // The account's session lives in these cookies: for the owner's eyes only,
+    // whatever an older file allowed.
+    if (!target.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         return false;
     const QByteArray contents = written.readAll();
     // Only a complete write replaces the old file.

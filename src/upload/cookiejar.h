@@ -25,11 +25,12 @@ public:
     // file gives an empty jar.
     explicit CookieJar(const QString &filePath = defaultFilePath(), QObject *parent = nullptr);
 
-    // "cookies.ini" in the program's folder.
+    // "cookies.ini" in the user's data folder (WebStorage).
     static QString defaultFilePath();
 
     // Drops the expired cookies from the jar, then writes the persistent ones
-    // to the file, replacing it as a whole.  When that fails the old file
+    // to the file, replacing it as a whole, readable by its owner only.  A
+    // missing folder is made.  When that fails the old file
     // stays as it was and the debug log says so.
     void save();
 

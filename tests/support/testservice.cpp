@@ -375,6 +375,10 @@ private:
 TestService::TestService()
 {
     m_fallback = Reply::httpError(404);
+    // Every capture run asks for the banner: it is answered from the pages,
+    // so it never takes a reply queued for an upload.  Tests that want a
+    // banner set this page.
+    m_pages.append(qMakePair(QByteArray("/app-banner.html"), Reply::httpError(404)));
     m_server = new TestServiceServer(this);
     m_server->moveToThread(&m_thread);
     m_thread.start();

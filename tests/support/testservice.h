@@ -28,6 +28,8 @@ class TestServiceConnection;
 //   1. a page set for its exact target (path and query), else for its path;
 //   2. else the oldest queued reply (each is used once);
 //   3. else the fallback reply (404 unless set).
+// "/app-banner.html", which every capture run asks for, is a page (404 until
+// set), so it never takes a queued reply.
 // A request that expects "100-continue" gets it at once.  Every reply closes
 // the connection after it is written.  A CONNECT request, as to a proxy, is
 // recorded and gets a tunnel to the address it names.
