@@ -347,7 +347,7 @@ private slots:
             QCOMPARE(Settings::videoFileAction(), 2);
         } else {
             QCOMPARE(service.completeCount(), 1);
-            const TestService::Request request = service.requests().first();
+            const TestService::Request request = service.uploads().first();
             QCOMPARE(request.method, QByteArray("PUT"));
             QVERIFY(request.target.endsWith(".mp4"));
             const QStringList renamed = capturesLeft();

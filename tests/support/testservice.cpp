@@ -110,6 +110,7 @@ QByteArray TestService::Request::header(const QByteArray &name) const
 namespace {
 
 constexpr int kThrottleTickMs = 20;
+const char kBannerPath[] = "/app-banner.html";
 
 } // namespace
 
@@ -378,7 +379,7 @@ TestService::TestService()
     // Every capture run asks for the banner: it is answered from the pages,
     // so it never takes a reply queued for an upload.  Tests that want a
     // banner set this page.
-    m_pages.append(qMakePair(QByteArray("/app-banner.html"), Reply::httpError(404)));
+    m_pages.append(qMakePair(QByteArray(kBannerPath), Reply::httpError(404)));
     m_server = new TestServiceServer(this);
     m_server->moveToThread(&m_thread);
     m_thread.start();
@@ -446,13 +447,19 @@ int TestService::requestCount() const
     return m_requests.size();
 }
 
-int TestService::completeCount() const
+QList<TestService::Request> TestService::uploads() const
 {
     QMutexLocker lock(&m_mutex);
-    int count = 0;
+    QList<Request> uploads;
     for (const Request &request : m_requests)
-        count += request.complete ? 1 : 0;
-    return count;
+        if (request.complete && request.path() != kBannerPath)
+            uploads.append(request);
+    return uploads;
+}
+
+int TestService::completeCount() const
+{
+    return uploads().size();
 }
 
 void TestService::clearRequests()

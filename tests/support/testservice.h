@@ -114,7 +114,9 @@ public:
 
     QList<Request> requests() const;
     int requestCount() const;
-    // Requests whose body has fully arrived.
+    // Requests whose body has fully arrived, but for the overlay's banner
+    // page, which every capture run asks for.
+    QList<Request> uploads() const;
     int completeCount() const;
     void clearRequests();
     // Runs the caller's event loop until that many requests have fully
