@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -47,6 +48,8 @@ public:
         }
     }
 
+    // The HTTP library hands the body over in small pieces; they are
+    // gathered into blocks so the disk sees few large writes.
     WriteResult write(const char *data, size_t size) override
     {
         if (m_fd < 0)
@@ -54,16 +57,15 @@ public:
         if (!m_storage.reserve(size))
             return WriteResult::Full;
         m_size += size;
-        while (size > 0) {
-            const ssize_t written = ::write(m_fd, data, size);
-            if (written < 0 && errno == EINTR)
-                continue;
-            if (written <= 0)
-                return errno == ENOSPC || errno == EDQUOT ? WriteResult::Full : WriteResult::Failed;
-            data += written;
-            size -= size_t(written);
+        if (m_buffer.size() + size < kBlock) {
+            m_buffer.insert(m_buffer.end(), data, data + size);
+            return WriteResult::Written;
         }
-        return WriteResult::Written;
+        WriteResult result = flush();
+        if (result == WriteResult::Written)
+            result = size < kBlock ? (m_buffer.assign(data, data + size), WriteResult::Written)
+                                   : writeAll(data, size);
+        return result;
     }
 
     uint64_t size() const override { return m_size; }
@@ -72,7 +74,7 @@ public:
     // the rename cannot leave a short file under a final name.
     bool finish(const std::string &target)
     {
-        if (m_fd < 0 || ::fsync(m_fd) != 0 || ::close(m_fd) != 0) {
+        if (m_fd < 0 || flush() != WriteResult::Written || ::fsync(m_fd) != 0 || ::close(m_fd) != 0) {
             m_fd = -1;
             return false;
         }
@@ -84,9 +86,40 @@ public:
     }
 
 private:
+    static constexpr size_t kBlock = 256 * 1024;
+
+    WriteResult flush()
+    {
+        const WriteResult result = writeAll(m_buffer.data(), m_buffer.size());
+        m_buffer.clear();
+        return result;
+    }
+
+    WriteResult writeAll(const char *data, size_t size)
+    {
+        const size_t total = size;
+        while (size > 0) {
+            const ssize_t written = ::write(m_fd, data, size);
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                return errno == ENOSPC || errno == EDQUOT ? WriteResult::Full : WriteResult::Failed;
+            data += written;
+            size -= size_t(written);
+        }
+        // Start the disk writing what has arrived, so the sync at the end
+        // waits only for the last blocks.
+        if (total > 0)
+            ::sync_file_range(m_fd, m_written, off_t(total), SYNC_FILE_RANGE_WRITE);
+        m_written += off_t(total);
+        return WriteResult::Written;
+    }
+
     DiskStorage &m_storage;
     std::string m_path;
     int m_fd;
+    std::vector<char> m_buffer;
+    off_t m_written = 0;
     uint64_t m_size = 0;
     bool m_committed = false;
 };
