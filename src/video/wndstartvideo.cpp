@@ -32,6 +32,11 @@ QRadioButton *choice(QWidget *parent, const char *name, const QRect &geometry, c
     button->setObjectName(QLatin1String(name));
     button->setGeometry(geometry);
     button->setStyleSheet(QStringLiteral("background: none;"));
+    // The label's own 8 points: at the desktop's default size the longest
+    // choice runs past the dialog's edge.
+    QFont font = button->font();
+    font.setPointSize(8);
+    button->setFont(font);
     return button;
 }
 
@@ -110,6 +115,7 @@ void WndStartVideo::buildForm()
     m_chEnableSound->setObjectName(QStringLiteral("chEnableSound"));
     m_chEnableSound->setGeometry(between(30, 204, 170, 234));
     m_chEnableSound->setStyleSheet(QStringLiteral("background: none;"));
+    m_chEnableSound->setFont(m_btnLow->font());
 }
 
 void WndStartVideo::onQualitySelect()
