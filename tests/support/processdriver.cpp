@@ -56,7 +56,7 @@ QStringList commandLine(qint64 pid)
 } // namespace ProcessTable
 
 ProgramCopy::ProgramCopy(const QString &folder)
-    : m_folder(QFileInfo(folder).canonicalFilePath())
+    : m_folder(QDir().mkpath(folder) ? QFileInfo(folder).canonicalFilePath() : QString())
 {
     const QDir source(QStringLiteral(SNAPLARK_BIN_DIR));
     m_valid = !m_folder.isEmpty();

@@ -27,6 +27,7 @@ QStringList commandLine(qint64 pid);
 class ProgramCopy
 {
 public:
+    // Makes the folder when it is missing.
     explicit ProgramCopy(const QString &folder);
     ~ProgramCopy();
 
