@@ -1,6 +1,7 @@
 // The GIF mode of the real program, driven through the X tools over a window that changes while it
 // is recorded: the file that Save leaves, read by giflib and by Pillow, and no file at all after
 // Close, Cancel or Esc.
+#include "changingwindow.h"
 #include "desktopdriver.h"
 #include "fakefilemanager.h"
 #include "processdriver.h"
@@ -13,11 +14,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QPainter>
-#include <QTimer>
 #include <QtTest>
 
-#include <cmath>
 #include <memory>
 
 using namespace Desktop;
@@ -32,43 +30,6 @@ const QVector<QRgb> kColours = {qRgb(200, 30, 40), qRgb(30, 160, 60), qRgb(40, 6
                                 qRgb(230, 200, 20), qRgb(180, 40, 190), qRgb(20, 190, 200)};
 constexpr int kShortDelay = 26;   // hundredths: a frame after no skipped tick at 6 a second
 constexpr int kClosingDelay = 160;
-
-int deviceEdge(int logical, qreal scale) { return int(std::floor(logical * scale + 0.5)); }
-QPoint devicePoint(const QPoint &logical, qreal scale)
-{
-    return QPoint(deviceEdge(logical.x(), scale), deviceEdge(logical.y(), scale));
-}
-QRect deviceRect(const QRect &logical, qreal scale)
-{
-    return QRect(devicePoint(logical.topLeft(), scale),
-                 devicePoint(logical.bottomRight() + QPoint(1, 1), scale) - QPoint(1, 1));
-}
-
-// The application being recorded: one solid colour after another, every 100 ms, faster than the
-// recorder's ticks, so each tick sees a change.  Unmanaged, exactly where the region will be.
-class ChangingWindow : public QWidget
-{
-public:
-    explicit ChangingWindow(const QRect &geometry)
-        : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint)
-    {
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        setGeometry(geometry);
-        m_timer.setInterval(100);
-        QObject::connect(&m_timer, &QTimer::timeout, this, [this] {
-            m_phase = (m_phase + 1) % kColours.size();
-            update();
-        });
-        m_timer.start();
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), QColor(kColours[m_phase])); }
-
-private:
-    QTimer m_timer;
-    int m_phase = 0;
-};
 
 // Pillow's reading of the file: logical screen, loop count (absent without the loop extension) and,
 // per frame, its rectangle and duration (ms); the first and last pictures as shown go to PNG files.
@@ -145,7 +106,6 @@ private slots:
     void initTestCase()
     {
         m_scratch = testScratchDir("gifrecording");
-        QVERIFY(QDir().mkpath(m_scratch + "/bin"));
         m_copy = std::make_unique<ProgramCopy>(m_scratch + "/bin");
         QVERIFY(m_copy->isValid());
     }
@@ -187,7 +147,7 @@ private slots:
         const QRect region = deviceRect(kSelection, scale);
         FakeFileManagerService fileManager;
         QVERIFY(fileManager.registered());
-        ChangingWindow application(region);
+        ChangingWindow application(region, kColours);
         application.show();
         QVERIFY(QTest::qWaitForWindowExposed(&application));
 

@@ -17,7 +17,6 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
-#include <cmath>
 #include <memory>
 
 // The real program driven through the X tools, judged by its file, the clipboard after the run and who showed the file.
@@ -30,18 +29,6 @@ const QString kClipboardBefore = QStringLiteral("clipboard before the run");
 const QSize kToolFrame(253, 390);
 const QSize kToolbar(372, 171);
 
-// A logical edge (the line before a pixel) on the screen at a scale factor, rounded half up:
-// the rule every edge of a selection must follow.
-int deviceEdge(int logical, qreal scale) { return int(std::floor(logical * scale + 0.5)); }
-QPoint devicePoint(const QPoint &logical, qreal scale)
-{
-    return QPoint(deviceEdge(logical.x(), scale), deviceEdge(logical.y(), scale));
-}
-QRect deviceRect(const QRect &logical, qreal scale)
-{
-    return QRect(devicePoint(logical.topLeft(), scale),
-                 devicePoint(logical.bottomRight() + QPoint(1, 1), scale) - QPoint(1, 1));
-}
 // A square of one colour.
 QImage filled(int side, QRgb colour)
 {
@@ -141,7 +128,6 @@ private slots:
     void initTestCase()
     {
         m_scratch = testScratchDir("overlaycapture");
-        QVERIFY(QDir().mkpath(m_scratch + "/bin"));
         m_copy = std::make_unique<ProgramCopy>(m_scratch + "/bin");
         QVERIFY(m_copy->isValid());
         // The desktop's default handler, first on the path, records what it is asked to open.

@@ -13,6 +13,8 @@
 #include <QWidget>
 #include <QX11Info>
 
+#include <cmath>
+
 namespace Desktop {
 namespace {
 
@@ -176,6 +178,19 @@ bool ownClipboard(const QString &text)
     QX11Info::setAppTime(QX11Info::getTimestamp());
     QGuiApplication::clipboard()->setText(text);
     return QString::fromUtf8(clipboard()) == text;
+}
+
+int deviceEdge(int logical, qreal scale) { return int(std::floor(logical * scale + 0.5)); }
+
+QPoint devicePoint(const QPoint &logical, qreal scale)
+{
+    return QPoint(deviceEdge(logical.x(), scale), deviceEdge(logical.y(), scale));
+}
+
+QRect deviceRect(const QRect &logical, qreal scale)
+{
+    return QRect(devicePoint(logical.topLeft(), scale),
+                 devicePoint(logical.bottomRight() + QPoint(1, 1), scale) - QPoint(1, 1));
 }
 
 QRect screenRect()

@@ -46,6 +46,12 @@ QByteArray clipboard(const QString &target = QString());
 // true once another program reads that text from it.
 bool ownClipboard(const QString &text);
 
+// A logical edge (the line before a pixel) on the screen at a scale factor,
+// rounded half up: the rule every edge of a selection must follow.
+int deviceEdge(int logical, qreal scale);
+QPoint devicePoint(const QPoint &logical, qreal scale);
+QRect deviceRect(const QRect &logical, qreal scale);
+
 // The primary screen's rectangle, and its pixels as RGB32.
 QRect screenRect();
 QImage grabScreen();
