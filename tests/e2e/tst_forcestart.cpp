@@ -63,7 +63,6 @@ private slots:
     {
         m_scratch = testScratchDir("forcestart");
         m_missing = m_scratch + QString::fromUtf8("/no such dir/Bild 1 ü.png");
-        QVERIFY(QDir().mkpath(m_scratch + "/bin"));
         m_copy = std::make_unique<ProgramCopy>(m_scratch + "/bin");
         QVERIFY(m_copy->isValid());
         QVERIFY(Desktop::moveMouse(QPoint(5, 5)));
