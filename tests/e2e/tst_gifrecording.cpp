@@ -51,27 +51,6 @@ QJsonObject readWithPillow(const QString &path, const QString &firstPng, const Q
     return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
 }
 
-// Mean difference per channel (0 to 255) of two pictures of one size.
-double meanDifference(const QImage &a, const QImage &b)
-{
-    if (a.size() != b.size())
-        return 255;
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            sum += qAbs(qRed(p) - qRed(q)) + qAbs(qGreen(p) - qGreen(q)) + qAbs(qBlue(p) - qBlue(q));
-        }
-    return sum / (3.0 * a.width() * a.height());
-}
-
-QImage solid(const QSize &size, QRgb colour)
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
-    return image;
-}
-
 } // namespace
 
 class TestGifRecording : public QObject
@@ -143,7 +122,7 @@ private slots:
         QFETCH(QString, scaling);
         QFETCH(bool, start);
         QFETCH(QString, end);
-        const qreal scale = scaling.isEmpty() ? 1.0 : scaling.section('=', 1).toDouble();
+        const qreal scale = scaleOf(scaling);
         const QRect region = deviceRect(kSelection, scale);
         FakeFileManagerService fileManager;
         QVERIFY(fileManager.registered());
@@ -151,11 +130,8 @@ private slots:
         application.show();
         QVERIFY(QTest::qWaitForWindowExposed(&application));
 
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        if (!scaling.isEmpty())
-            environment.insert(scaling.section('=', 0, 0), scaling.section('=', 1));
         m_run = std::make_unique<ProgramRun>(m_copy->program(), m_scratch + QString("/run%1.log").arg(++m_runs),
-                                             environment);
+                                             scaled(QProcessEnvironment::systemEnvironment(), scaling));
         QVERIFY(m_run->start());
         const qulonglong overlay = waitForWindowOf(m_run->pid());
         QVERIFY2(overlay && waitUntil([&] { return windowGeometry(overlay) == screenRect(); }, 5000)
@@ -163,8 +139,7 @@ private slots:
                  qPrintable(m_run->log()));
         // out of the mouse's way while the region is dragged on the overlay
         application.hide();
-        const QRect logicalScreen(0, 0, qRound(1280 / scale), qRound(800 / scale));
-        const QPoint frame = ToolFramePlace::lower(logicalScreen, kToolFrame);
+        const QPoint frame = ToolFramePlace::lower(logicalScreen(scale), kToolFrame);
         QVERIFY(click(devicePoint(frame + QPoint(63 + 30, 251 + 15), scale))); // chbGifMode
         QVERIFY(drag(devicePoint(kSelection.topLeft(), scale),
                      devicePoint(kSelection.bottomRight() + QPoint(1, 1), scale)));

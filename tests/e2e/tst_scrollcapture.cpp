@@ -108,7 +108,6 @@ class TestScrollCapture : public QObject
     }
     // A logical point of the program's windows on the screen.
     QPoint device(const QPoint &logical) const { return logical * m_scale; }
-    QRect logicalScreen() const { return QRect(QPoint(0, 0), screenRect().size() / m_scale); }
 
     // Start, which turns red as Stop once the capture has started.
     bool start()
@@ -141,7 +140,7 @@ class TestScrollCapture : public QObject
         if (!overlay || !waitUntil([&] { return windowGeometry(overlay) == screenRect(); }, 5000)
             || !m_run->waitForLog("Pixmap size:", 5000))
             return QRect();
-        const QPoint frame = ToolFramePlace::lower(logicalScreen(), kToolFrame);
+        const QPoint frame = ToolFramePlace::lower(logicalScreen(m_scale), kToolFrame);
         if (!click(device(frame + QPoint(132 + 30, 251 + 15))) // chbScrollMode
             || !drag(region.topLeft(), region.bottomRight() + QPoint(1, 1))
             || !waitForWindowNamed(kRecorderTitle, 10000) || !waitUntil([&] { return panel().isValid(); }, 5000))
@@ -153,7 +152,6 @@ private slots:
     void initTestCase()
     {
         m_scratch = testScratchDir("scrollcapture");
-        QVERIFY(QDir().mkpath(m_scratch + "/bin"));
         m_copy = std::make_unique<ProgramCopy>(m_scratch + "/bin");
         QVERIFY(m_copy->isValid());
     }
@@ -233,7 +231,7 @@ private slots:
         const QImage page = ScrollPage::rows(kPageWindow.width(), firstRow + kRegionOffset.y(), height)
                                 .copy(QRect(QPoint(kRegionOffset.x(), 0), QSize(kRegion.width(), height)));
         // at scale 2 the toolbar, at its place, covers the picture's lower part
-        const QPoint toolbar = ToolFramePlace::lower(logicalScreen(), kToolbar);
+        const QPoint toolbar = ToolFramePlace::lower(logicalScreen(m_scale), kToolbar);
         const QRect uncovered(QPoint(0, 0), QSize(page.width(), std::min(height, device(toolbar).y() - pictureAt.y())));
         if (!waitUntil([&] { return grabScreen().copy(uncovered.translated(pictureAt)) == page.copy(uncovered); }, 5000)) {
             QProcess::execute("import", {"-window", "root", m_scratch + "/editor-failed.png"});

@@ -155,8 +155,7 @@ class TestVideoRecording : public QObject
             || !m_run->waitForLog("Pixmap size:", 5000))
             return false;
         application->hide(); // out of the mouse's way on the overlay
-        const QRect logicalScreen(0, 0, qRound(1280 / scale), qRound(800 / scale));
-        const QPoint frame = ToolFramePlace::lower(logicalScreen, kToolFrame);
+        const QPoint frame = ToolFramePlace::lower(logicalScreen(scale), kToolFrame);
         if (!click(devicePoint(frame + QPoint(199 + 30, 251 + 15), scale))) // chbVideoMode
             return false;
         if (selection.isNull()) {
@@ -219,7 +218,7 @@ private slots:
         QFETCH(QString, scaling);
         QFETCH(bool, region);
         QFETCH(QString, end);
-        const qreal scale = scaling.isEmpty() ? 1.0 : scaling.section('=', 1).toDouble();
+        const qreal scale = scaleOf(scaling);
         const QRect device = region ? deviceRect(kSelection, scale) : screenRect();
         FakeFileManagerService fileManager;
         QVERIFY(fileManager.registered());
@@ -231,9 +230,7 @@ private slots:
         application.show();
         QVERIFY(QTest::qWaitForWindowExposed(&application));
 
-        QProcessEnvironment environment = m_environment;
-        if (!scaling.isEmpty())
-            environment.insert(scaling.section('=', 0, 0), scaling.section('=', 1));
+        QProcessEnvironment environment = scaled(m_environment, scaling);
         environment.insert("SNAPLARK_SERVICE_URL", QString::fromLatin1(service.serviceUrl()));
         QElapsedTimer whole;
         whole.start();

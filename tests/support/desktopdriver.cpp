@@ -193,6 +193,17 @@ QRect deviceRect(const QRect &logical, qreal scale)
                  devicePoint(logical.bottomRight() + QPoint(1, 1), scale) - QPoint(1, 1));
 }
 
+qreal scaleOf(const QString &scaling) { return scaling.isEmpty() ? 1.0 : scaling.section('=', 1).toDouble(); }
+
+QProcessEnvironment scaled(QProcessEnvironment environment, const QString &scaling)
+{
+    if (!scaling.isEmpty())
+        environment.insert(scaling.section('=', 0, 0), scaling.section('=', 1));
+    return environment;
+}
+
+QRect logicalScreen(qreal scale) { return QRect(0, 0, qRound(1280 / scale), qRound(800 / scale)); }
+
 QRect screenRect()
 {
     return QGuiApplication::primaryScreen()->geometry();
@@ -206,6 +217,26 @@ QImage grabScreen()
 QImage rgb(const QImage &image)
 {
     return image.convertToFormat(QImage::Format_RGB32);
+}
+
+QImage solid(const QSize &size, QRgb colour)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+double meanDifference(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size())
+        return 255;
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            sum += qAbs(qRed(p) - qRed(q)) + qAbs(qGreen(p) - qGreen(q)) + qAbs(qBlue(p) - qBlue(q));
+        }
+    return sum / (3.0 * a.width() * a.height());
 }
 
 bool showsFullRepaint(QWidget *widget, int timeoutMs)
