@@ -133,10 +133,7 @@ private slots:
         m_run = std::make_unique<ProgramRun>(m_copy->program(), m_scratch + QString("/run%1.log").arg(++m_runs),
                                              scaled(QProcessEnvironment::systemEnvironment(), scaling));
         QVERIFY(m_run->start());
-        const qulonglong overlay = waitForWindowOf(m_run->pid());
-        QVERIFY2(overlay && waitUntil([&] { return windowGeometry(overlay) == screenRect(); }, 5000)
-                     && m_run->waitForLog("Pixmap size:", 5000),
-                 qPrintable(m_run->log()));
+        QVERIFY2(waitForOverlay(m_run->pid()) && m_run->waitForLog("Pixmap size:", 5000), qPrintable(m_run->log()));
         // out of the mouse's way while the region is dragged on the overlay
         application.hide();
         const QPoint frame = ToolFramePlace::lower(logicalScreen(scale), kToolFrame);

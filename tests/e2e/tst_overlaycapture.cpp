@@ -69,9 +69,7 @@ class TestOverlayCapture : public QObject
     {
         m_run = std::make_unique<ProgramRun>(m_copy->program(), m_scratch + QString("/run%1.log").arg(++m_runs),
                                              scaled(QProcessEnvironment::systemEnvironment(), scaling));
-        if (!m_run->start() || !(m_overlay = waitForWindowOf(m_run->pid()))
-            || !waitUntil([&] { return windowGeometry(m_overlay) == screenRect(); }, 5000)
-            || !m_run->waitForLog("Pixmap size: 1280x800", 5000))
+        if (!m_run->start() || !(m_overlay = waitForOverlay(m_run->pid())) || !m_run->waitForLog("Pixmap size: 1280x800", 5000))
             return false;
         // The pattern is in the frozen grab now: off the screen, it shows that the capture comes from
         // that grab, and lets the mouse reach the overlay (unmanaged windows stay above it).

@@ -136,9 +136,7 @@ class TestScrollCapture : public QObject
                                              environment);
         if (!m_run->start())
             return QRect();
-        const qulonglong overlay = waitForWindowOf(m_run->pid());
-        if (!overlay || !waitUntil([&] { return windowGeometry(overlay) == screenRect(); }, 5000)
-            || !m_run->waitForLog("Pixmap size:", 5000))
+        if (!waitForOverlay(m_run->pid()) || !m_run->waitForLog("Pixmap size:", 5000))
             return QRect();
         const QPoint frame = ToolFramePlace::lower(logicalScreen(m_scale), kToolFrame);
         if (!click(device(frame + QPoint(132 + 30, 251 + 15))) // chbScrollMode

@@ -127,9 +127,7 @@ private slots:
         QDir(Desktop::capturesFolder()).removeRecursively();
 
         QVERIFY(startProgram({}));
-        const qulonglong overlay = Desktop::waitForWindowOf(m_run->pid());
-        QVERIFY2(overlay && waitUntil([&] { return Desktop::windowGeometry(overlay) == Desktop::screenRect(); }, 5000),
-                 qPrintable(m_run->log()));
+        QVERIFY2(Desktop::waitForOverlay(m_run->pid()), qPrintable(m_run->log()));
         QVERIFY(Desktop::drag(QPoint(100, 120), QPoint(300, 260)));
         QVERIFY2(m_run->waitForFinished(20000), qPrintable(m_run->log()));
         QCOMPARE(m_run->exitCode(), 0);

@@ -131,9 +131,8 @@ class TestTray : public QObject
     // Leaves the capture run with Escape, as a user does.
     bool endCapture(qint64 run)
     {
-        const qulonglong overlay = waitForWindowOf(run);
-        return overlay && waitUntil([&] { return windowGeometry(overlay) == screenRect(); }, 5000)
-               && keyInto(overlay, "Escape") && waitUntil([this] { return captureRuns().isEmpty(); }, 10000);
+        const qulonglong overlay = waitForOverlay(run);
+        return overlay && keyInto(overlay, "Escape") && waitUntil([this] { return captureRuns().isEmpty(); }, 10000);
     }
 
 private slots:
@@ -240,8 +239,7 @@ private slots:
         const qint64 run = waitForCapture(0);
         QVERIFY2(run, "the hotkey did not fire during the menu's grab");
         menu.hide();
-        const qulonglong overlay = waitForWindowOf(run);
-        QVERIFY(overlay && waitUntil([&] { return windowGeometry(overlay) == screenRect(); }, 5000));
+        QVERIFY(waitForOverlay(run));
         QVERIFY(drag(shown.topLeft() - QPoint(20, 20), shown.bottomRight() + QPoint(20, 20)));
         QVERIFY(waitUntil([this] { return captureRuns().isEmpty(); }, 15000));
 

@@ -114,9 +114,7 @@ private slots:
         m_service->enqueue(Reply::fileName("r1.png"));
 
         QVERIFY(start(QString()));
-        const qulonglong overlay = Desktop::waitForWindowOf(m_run->pid());
-        QVERIFY2(overlay && waitUntil([&] { return Desktop::windowGeometry(overlay) == Desktop::screenRect(); }, 5000),
-                 qPrintable(m_run->log()));
+        QVERIFY2(Desktop::waitForOverlay(m_run->pid()), qPrintable(m_run->log()));
         QVERIFY(Desktop::drag(QPoint(100, 120), QPoint(300, 260)));
         const qulonglong box = Desktop::waitForWindowNamed(QStringLiteral("Snaplark Login Exception"));
         QVERIFY2(box, qPrintable(m_run->log()));

@@ -150,9 +150,7 @@ class TestVideoRecording : public QObject
                                              environment);
         if (!m_run->start())
             return false;
-        const qulonglong overlay = waitForWindowOf(m_run->pid());
-        if (!overlay || !waitUntil([&] { return windowGeometry(overlay) == screenRect(); }, 5000)
-            || !m_run->waitForLog("Pixmap size:", 5000))
+        if (!waitForOverlay(m_run->pid()) || !m_run->waitForLog("Pixmap size:", 5000))
             return false;
         application->hide(); // out of the mouse's way on the overlay
         const QPoint frame = ToolFramePlace::lower(logicalScreen(scale), kToolFrame);

@@ -120,6 +120,12 @@ QRect windowGeometry(qulonglong window)
     return QRect(values.value("X"), values.value("Y"), values.value("WIDTH"), values.value("HEIGHT"));
 }
 
+qulonglong waitForOverlay(qint64 pid)
+{
+    const qulonglong overlay = waitForWindowOf(pid);
+    return overlay && waitUntil([&] { return windowGeometry(overlay) == screenRect(); }, 5000) ? overlay : 0;
+}
+
 bool moveMouse(const QPoint &to)
 {
     // --sync waits for the pointer to move, which it never does when it is

@@ -27,6 +27,8 @@ QList<qulonglong> windowsNamed(const QString &title);
 // none showed up.
 qulonglong waitForWindowOf(qint64 pid, int timeoutMs = 15000);
 qulonglong waitForWindowNamed(const QString &title, int timeoutMs = 15000);
+// The capture overlay of a process once it covers the screen; 0 when none did.
+qulonglong waitForOverlay(qint64 pid);
 // The window's rectangle on the screen (without window manager frame).
 QRect windowGeometry(qulonglong window);
 
