@@ -60,7 +60,6 @@ class TestGifRecording : public QObject
     QString m_scratch;
     std::unique_ptr<ProgramCopy> m_copy;
     std::unique_ptr<ProgramRun> m_run;
-    int m_runs = 0;
 
     QStringList capturesLeft() const
     {
@@ -130,8 +129,7 @@ private slots:
         application.show();
         QVERIFY(QTest::qWaitForWindowExposed(&application));
 
-        m_run = std::make_unique<ProgramRun>(m_copy->program(), m_scratch + QString("/run%1.log").arg(++m_runs),
-                                             scaled(QProcessEnvironment::systemEnvironment(), scaling));
+        m_run = m_copy->newRun(scaled(QProcessEnvironment::systemEnvironment(), scaling));
         QVERIFY(m_run->start());
         QVERIFY2(waitForOverlay(m_run->pid()) && m_run->waitForLog("Pixmap size:", 5000), qPrintable(m_run->log()));
         // out of the mouse's way while the region is dragged on the overlay

@@ -61,14 +61,12 @@ class TestOverlayCapture : public QObject
     std::unique_ptr<QWidget> m_panel;
     std::unique_ptr<ProgramRun> m_run;
     qulonglong m_overlay = 0;
-    int m_runs = 0;
 
     // Starts a capture run (with a scale factor setting such as "QT_SCALE_FACTOR=2"); true once
     // its overlay covers the screen and has grabbed it (the overlay may be mapped before it grabs).
     bool startOverlay(const QString &scaling = QString())
     {
-        m_run = std::make_unique<ProgramRun>(m_copy->program(), m_scratch + QString("/run%1.log").arg(++m_runs),
-                                             scaled(QProcessEnvironment::systemEnvironment(), scaling));
+        m_run = m_copy->newRun(scaled(QProcessEnvironment::systemEnvironment(), scaling));
         if (!m_run->start() || !(m_overlay = waitForOverlay(m_run->pid())) || !m_run->waitForLog("Pixmap size: 1280x800", 5000))
             return false;
         // The pattern is in the frozen grab now: off the screen, it shows that the capture comes from

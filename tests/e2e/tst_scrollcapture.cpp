@@ -49,7 +49,6 @@ class TestScrollCapture : public QObject
     std::unique_ptr<ProgramRun> m_run;
     std::unique_ptr<QProcess> m_page;
     QByteArray m_pageOutput;
-    int m_runs = 0;
     qreal m_scale = 1.0; // the program's scale factor; the page program runs unscaled
 
     QStringList capturesLeft() const { return QDir(capturesFolder()).entryList(QDir::Files | QDir::Hidden); }
@@ -132,8 +131,7 @@ class TestScrollCapture : public QObject
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         if (m_scale != 1.0)
             environment.insert("QT_SCALE_FACTOR", QString::number(m_scale));
-        m_run = std::make_unique<ProgramRun>(m_copy->program(), m_scratch + QString("/run%1.log").arg(++m_runs),
-                                             environment);
+        m_run = m_copy->newRun(environment);
         if (!m_run->start())
             return QRect();
         if (!waitForOverlay(m_run->pid()) || !m_run->waitForLog("Pixmap size:", 5000))

@@ -27,12 +27,10 @@ class TestSettingsRun : public QObject
     QString m_scratch;
     std::unique_ptr<ProgramCopy> m_copy;
     FormSpots m_spots;
-    int m_runs = 0;
 
     std::unique_ptr<ProgramRun> run(const QStringList &arguments)
     {
-        auto program = std::make_unique<ProgramRun>(m_copy->program(),
-                                                    m_scratch + QStringLiteral("/run%1.log").arg(++m_runs));
+        auto program = m_copy->newRun();
         return program->start(arguments) ? std::move(program) : nullptr;
     }
 

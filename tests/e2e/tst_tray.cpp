@@ -72,13 +72,12 @@ class TestTray : public QObject
     std::unique_ptr<ProgramCopy> m_copy;
     std::unique_ptr<ProgramRun> m_tray;
     FormSpots m_spots; // of the settings dialog
-    int m_runs = 0;
 
     QString trayProgram() const { return QFileInfo(m_copy->program()).dir().filePath("snaplarkTray"); }
 
     bool startTray()
     {
-        m_tray = std::make_unique<ProgramRun>(trayProgram(), m_scratch + QString("/tray%1.log").arg(++m_runs));
+        m_tray = m_copy->newRun(QProcessEnvironment::systemEnvironment(), "snaplarkTray");
         return m_tray->start();
     }
 
@@ -99,7 +98,7 @@ class TestTray : public QObject
     // "snaplark /config": the tray program it starts writes to this run's log.
     std::unique_ptr<ProgramRun> openSettings(qulonglong *window)
     {
-        auto run = std::make_unique<ProgramRun>(m_copy->program(), m_scratch + QString("/settings%1.log").arg(++m_runs));
+        auto run = m_copy->newRun();
         if (!run->start({"/config"}) || !waitUntil([] { return windowsNamed("SnaplarkSettings").size() == 1; }, 15000))
             return nullptr;
         *window = windowsNamed("SnaplarkSettings").first();

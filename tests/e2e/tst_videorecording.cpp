@@ -134,7 +134,6 @@ class TestVideoRecording : public QObject
     std::unique_ptr<ProgramCopy> m_copy;
     std::unique_ptr<ProgramRun> m_run;
     QProcessEnvironment m_environment;
-    int m_runs = 0;
 
     QStringList capturesLeft() const
     {
@@ -146,8 +145,7 @@ class TestVideoRecording : public QObject
     bool startRecording(const QProcessEnvironment &environment, qreal scale, const QRect &selection,
                         ChangingWindow *application)
     {
-        m_run = std::make_unique<ProgramRun>(m_copy->program(), m_scratch + QString("/run%1.log").arg(++m_runs),
-                                             environment);
+        m_run = m_copy->newRun(environment);
         if (!m_run->start())
             return false;
         if (!waitForOverlay(m_run->pid()) || !m_run->waitForLog("Pixmap size:", 5000))

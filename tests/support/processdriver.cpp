@@ -71,6 +71,12 @@ ProgramCopy::ProgramCopy(const QString &folder)
     m_valid = m_valid && QFileInfo(program()).isExecutable();
 }
 
+std::unique_ptr<ProgramRun> ProgramCopy::newRun(const QProcessEnvironment &environment, const QString &file)
+{
+    const QString log = QFileInfo(m_folder).dir().filePath(QStringLiteral("%1-%2.log").arg(file).arg(++m_runs));
+    return std::make_unique<ProgramRun>(QDir(m_folder).filePath(file), log, environment);
+}
+
 ProgramCopy::~ProgramCopy()
 {
     killAll();
