@@ -66,8 +66,7 @@ class TestServerUpload : public QObject
     }
     bool startProgram(const QStringList &arguments)
     {
-        const QString log = m_scratch + QStringLiteral("/%1.log").arg(QLatin1String(QTest::currentTestFunction()));
-        m_run = std::make_unique<ProgramRun>(m_copy->program(), log, m_environment);
+        m_run = m_copy->newRun(m_environment);
         return m_run->start(arguments);
     }
     QString opened() const { return m_opener->opened().trimmed(); }

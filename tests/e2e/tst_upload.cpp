@@ -35,8 +35,7 @@ class TestUpload : public QObject
     }
     bool start(const QString &path)
     {
-        const QString log = m_scratch + QStringLiteral("/%1.log").arg(QLatin1String(QTest::currentTestFunction()));
-        m_run = std::make_unique<ProgramRun>(m_copy->program(), log, m_environment);
+        m_run = m_copy->newRun(m_environment);
         return m_run->start(path.isEmpty() ? QStringList() : QStringList{path}); // none: a capture run
     }
     QString openedRecord() const { return m_opener->opened(); }
