@@ -28,11 +28,10 @@ class TestForceStart : public QObject
     std::unique_ptr<ProgramRun> m_first;
     std::unique_ptr<ProgramRun> m_second;
     qulonglong m_overlay = 0;
-    int m_runs = 0;
 
     std::unique_ptr<ProgramRun> launch(const QStringList &arguments)
     {
-        auto run = std::make_unique<ProgramRun>(m_copy->program(), m_scratch + QString("/run%1.log").arg(++m_runs));
+        auto run = m_copy->newRun();
         return run->start(arguments) ? std::move(run) : nullptr;
     }
 
@@ -63,7 +62,6 @@ private slots:
     {
         m_scratch = testScratchDir("forcestart");
         m_missing = m_scratch + QString::fromUtf8("/no such dir/Bild 1 ü.png");
-        QVERIFY(QDir().mkpath(m_scratch + "/bin"));
         m_copy = std::make_unique<ProgramCopy>(m_scratch + "/bin");
         QVERIFY(m_copy->isValid());
         QVERIFY(Desktop::moveMouse(QPoint(5, 5)));

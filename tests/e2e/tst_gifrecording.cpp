@@ -1,6 +1,7 @@
 // The GIF mode of the real program, driven through the X tools over a window that changes while it
 // is recorded: the file that Save leaves, read by giflib and by Pillow, and no file at all after
 // Close, Cancel or Esc.
+#include "changingwindow.h"
 #include "desktopdriver.h"
 #include "fakefilemanager.h"
 #include "processdriver.h"
@@ -13,11 +14,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QPainter>
-#include <QTimer>
 #include <QtTest>
 
-#include <cmath>
 #include <memory>
 
 using namespace Desktop;
@@ -32,43 +30,6 @@ const QVector<QRgb> kColours = {qRgb(200, 30, 40), qRgb(30, 160, 60), qRgb(40, 6
                                 qRgb(230, 200, 20), qRgb(180, 40, 190), qRgb(20, 190, 200)};
 constexpr int kShortDelay = 26;   // hundredths: a frame after no skipped tick at 6 a second
 constexpr int kClosingDelay = 160;
-
-int deviceEdge(int logical, qreal scale) { return int(std::floor(logical * scale + 0.5)); }
-QPoint devicePoint(const QPoint &logical, qreal scale)
-{
-    return QPoint(deviceEdge(logical.x(), scale), deviceEdge(logical.y(), scale));
-}
-QRect deviceRect(const QRect &logical, qreal scale)
-{
-    return QRect(devicePoint(logical.topLeft(), scale),
-                 devicePoint(logical.bottomRight() + QPoint(1, 1), scale) - QPoint(1, 1));
-}
-
-// The application being recorded: one solid colour after another, every 100 ms, faster than the
-// recorder's ticks, so each tick sees a change.  Unmanaged, exactly where the region will be.
-class ChangingWindow : public QWidget
-{
-public:
-    explicit ChangingWindow(const QRect &geometry)
-        : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint)
-    {
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        setGeometry(geometry);
-        m_timer.setInterval(100);
-        QObject::connect(&m_timer, &QTimer::timeout, this, [this] {
-            m_phase = (m_phase + 1) % kColours.size();
-            update();
-        });
-        m_timer.start();
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), QColor(kColours[m_phase])); }
-
-private:
-    QTimer m_timer;
-    int m_phase = 0;
-};
 
 // Pillow's reading of the file: logical screen, loop count (absent without the loop extension) and,
 // per frame, its rectangle and duration (ms); the first and last pictures as shown go to PNG files.
@@ -90,27 +51,6 @@ QJsonObject readWithPillow(const QString &path, const QString &firstPng, const Q
     return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
 }
 
-// Mean difference per channel (0 to 255) of two pictures of one size.
-double meanDifference(const QImage &a, const QImage &b)
-{
-    if (a.size() != b.size())
-        return 255;
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            sum += qAbs(qRed(p) - qRed(q)) + qAbs(qGreen(p) - qGreen(q)) + qAbs(qBlue(p) - qBlue(q));
-        }
-    return sum / (3.0 * a.width() * a.height());
-}
-
-QImage solid(const QSize &size, QRgb colour)
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
-    return image;
-}
-
 } // namespace
 
 class TestGifRecording : public QObject
@@ -120,7 +60,6 @@ class TestGifRecording : public QObject
     QString m_scratch;
     std::unique_ptr<ProgramCopy> m_copy;
     std::unique_ptr<ProgramRun> m_run;
-    int m_runs = 0;
 
     QStringList capturesLeft() const
     {
@@ -145,7 +84,6 @@ private slots:
     void initTestCase()
     {
         m_scratch = testScratchDir("gifrecording");
-        QVERIFY(QDir().mkpath(m_scratch + "/bin"));
         m_copy = std::make_unique<ProgramCopy>(m_scratch + "/bin");
         QVERIFY(m_copy->isValid());
     }
@@ -183,28 +121,20 @@ private slots:
         QFETCH(QString, scaling);
         QFETCH(bool, start);
         QFETCH(QString, end);
-        const qreal scale = scaling.isEmpty() ? 1.0 : scaling.section('=', 1).toDouble();
+        const qreal scale = scaleOf(scaling);
         const QRect region = deviceRect(kSelection, scale);
         FakeFileManagerService fileManager;
         QVERIFY(fileManager.registered());
-        ChangingWindow application(region);
+        ChangingWindow application(region, kColours);
         application.show();
         QVERIFY(QTest::qWaitForWindowExposed(&application));
 
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        if (!scaling.isEmpty())
-            environment.insert(scaling.section('=', 0, 0), scaling.section('=', 1));
-        m_run = std::make_unique<ProgramRun>(m_copy->program(), m_scratch + QString("/run%1.log").arg(++m_runs),
-                                             environment);
+        m_run = m_copy->newRun(scaled(QProcessEnvironment::systemEnvironment(), scaling));
         QVERIFY(m_run->start());
-        const qulonglong overlay = waitForWindowOf(m_run->pid());
-        QVERIFY2(overlay && waitUntil([&] { return windowGeometry(overlay) == screenRect(); }, 5000)
-                     && m_run->waitForLog("Pixmap size:", 5000),
-                 qPrintable(m_run->log()));
+        QVERIFY2(waitForOverlay(m_run->pid()) && m_run->waitForLog("Pixmap size:", 5000), qPrintable(m_run->log()));
         // out of the mouse's way while the region is dragged on the overlay
         application.hide();
-        const QRect logicalScreen(0, 0, qRound(1280 / scale), qRound(800 / scale));
-        const QPoint frame = ToolFramePlace::lower(logicalScreen, kToolFrame);
+        const QPoint frame = ToolFramePlace::lower(logicalScreen(scale), kToolFrame);
         QVERIFY(click(devicePoint(frame + QPoint(63 + 30, 251 + 15), scale))); // chbGifMode
         QVERIFY(drag(devicePoint(kSelection.topLeft(), scale),
                      devicePoint(kSelection.bottomRight() + QPoint(1, 1), scale)));

@@ -4,6 +4,7 @@
 #include "processdriver.h"
 #include "serverprocess.h"
 #include "settings/settings.h"
+#include "standinopener.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -18,7 +19,7 @@ class TestMakeRun : public QObject
 {
     Q_OBJECT
 
-    QString m_scratch, m_data, m_record;
+    QString m_scratch, m_data;
     qint64 m_serverPid = 0;
 
     QString readText(const QString &path) const
@@ -42,25 +43,17 @@ private slots:
     {
         m_scratch = testScratchDir(QStringLiteral("makerun"));
         m_data = m_scratch + QStringLiteral("/share/snaplark-server");
-        m_record = m_scratch + QStringLiteral("/opened.txt");
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
         const quint16 port = probe.serverPort();
         probe.close();
 
-        const QString standins = m_scratch + QStringLiteral("/standin");
-        QVERIFY(QDir().mkpath(standins));
-        QFile opener(standins + QStringLiteral("/xdg-open"));
-        QVERIFY(opener.open(QIODevice::WriteOnly));
-        opener.write("#!/bin/sh\nprintf '%s\\n' \"$@\" >> '" + QFile::encodeName(m_record) + "'\n");
-        QVERIFY(opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        opener.close();
-
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        const StandinOpener opener(m_scratch);
+        QVERIFY(opener.isValid());
+        QProcessEnvironment environment = opener.environment();
         environment.remove(QStringLiteral("SNAPLARK_SERVICE_URL"));
         environment.insert(QStringLiteral("SNAPLARK_LOCAL_SERVICE"), QStringLiteral("127.0.0.1:%1").arg(port));
         environment.insert(QStringLiteral("XDG_DATA_HOME"), m_scratch + QStringLiteral("/share"));
-        environment.insert(QStringLiteral("PATH"), standins + QLatin1Char(':') + environment.value(QStringLiteral("PATH")));
         // no login reminder before the upload
         Settings::setLastRequest(QDateTime::currentDateTime().toString(Qt::ISODate));
         const QString shot = m_scratch + QStringLiteral("/shot.png");
@@ -80,8 +73,9 @@ private slots:
             if (run == 0)
                 m_serverPid = readText(m_data + QStringLiteral("/server.pid")).toLongLong();
             QVERIFY(m_serverPid > 0 && QFile::exists(QStringLiteral("/proc/%1").arg(m_serverPid)));
-            QVERIFY2(waitUntil([&] { return readText(m_record).split(QLatin1Char('\n')).size() == run + 1 && !readText(m_record).isEmpty(); }, 5000), qPrintable(output));
-            pages = readText(m_record).split(QLatin1Char('\n'));
+            const auto opened = [&] { return opener.opened().trimmed(); };
+            QVERIFY2(waitUntil([&] { return opened().split(QLatin1Char('\n')).size() == run + 1 && !opened().isEmpty(); }, 5000), qPrintable(output));
+            pages = opened().split(QLatin1Char('\n'));
         }
         // one server, which served both uploads
         QCOMPARE(readText(m_data + QStringLiteral("/server.log")).count(QStringLiteral("listening on")), 1);

@@ -4,6 +4,7 @@
 #include "patternwindow.h"
 #include "processdriver.h"
 #include "settings/settings.h"
+#include "standinopener.h"
 #include "testsupport.h"
 #include "ui/baseframe.h"
 #include "ui/stylesheet.h"
@@ -17,7 +18,6 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
-#include <cmath>
 #include <memory>
 
 // The real program driven through the X tools, judged by its file, the clipboard after the run and who showed the file.
@@ -29,45 +29,6 @@ const QRect kSelection(QPoint(100, 120), QSize(300, 200)); // dragged to (400, 3
 const QString kClipboardBefore = QStringLiteral("clipboard before the run");
 const QSize kToolFrame(253, 390);
 const QSize kToolbar(372, 171);
-
-// A logical edge (the line before a pixel) on the screen at a scale factor, rounded half up:
-// the rule every edge of a selection must follow.
-int deviceEdge(int logical, qreal scale) { return int(std::floor(logical * scale + 0.5)); }
-QPoint devicePoint(const QPoint &logical, qreal scale)
-{
-    return QPoint(deviceEdge(logical.x(), scale), deviceEdge(logical.y(), scale));
-}
-QRect deviceRect(const QRect &logical, qreal scale)
-{
-    return QRect(devicePoint(logical.topLeft(), scale),
-                 devicePoint(logical.bottomRight() + QPoint(1, 1), scale) - QPoint(1, 1));
-}
-// A square of one colour.
-QImage filled(int side, QRgb colour)
-{
-    QImage image(side, side, QImage::Format_RGB32);
-    image.fill(colour);
-    return image;
-}
-
-// The mean difference of two pictures of one size, per colour channel (0 to 255).
-double meanDifference(const QImage &a, const QImage &b)
-{
-    if (a.size() != b.size())
-        return 255;
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            sum += qAbs(qRed(p) - qRed(q)) + qAbs(qGreen(p) - qGreen(q)) + qAbs(qBlue(p) - qBlue(q));
-        }
-    return sum / (3.0 * a.width() * a.height());
-}
-
-qreal scaleOf(const QString &scaling) { return scaling.isEmpty() ? 1.0 : scaling.section('=', 1).toDouble(); }
-
-// The 1280 x 800 display as the program sees it at a scale factor.
-QRect logicalScreen(qreal scale) { return QRect(0, 0, qRound(1280 / scale), qRound(800 / scale)); }
 
 // A window of the test that the window manager frames, places and activates.
 std::unique_ptr<QWidget> managedWindow(const QRect &geometry, Qt::WindowFlags flags = {})
@@ -95,24 +56,18 @@ class TestOverlayCapture : public QObject
 
     QString m_scratch;
     std::unique_ptr<ProgramCopy> m_copy;
+    std::unique_ptr<StandinOpener> m_opener;
     std::unique_ptr<PatternWindow> m_pattern;
     std::unique_ptr<QWidget> m_panel;
     std::unique_ptr<ProgramRun> m_run;
     qulonglong m_overlay = 0;
-    int m_runs = 0;
 
     // Starts a capture run (with a scale factor setting such as "QT_SCALE_FACTOR=2"); true once
     // its overlay covers the screen and has grabbed it (the overlay may be mapped before it grabs).
     bool startOverlay(const QString &scaling = QString())
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        if (!scaling.isEmpty())
-            environment.insert(scaling.section('=', 0, 0), scaling.section('=', 1));
-        m_run = std::make_unique<ProgramRun>(m_copy->program(), m_scratch + QString("/run%1.log").arg(++m_runs),
-                                             environment);
-        if (!m_run->start() || !(m_overlay = waitForWindowOf(m_run->pid()))
-            || !waitUntil([&] { return windowGeometry(m_overlay) == screenRect(); }, 5000)
-            || !m_run->waitForLog("Pixmap size: 1280x800", 5000))
+        m_run = m_copy->newRun(scaled(QProcessEnvironment::systemEnvironment(), scaling));
+        if (!m_run->start() || !(m_overlay = waitForOverlay(m_run->pid())) || !m_run->waitForLog("Pixmap size: 1280x800", 5000))
             return false;
         // The pattern is in the frozen grab now: off the screen, it shows that the capture comes from
         // that grab, and lets the mouse reach the overlay (unmanaged windows stay above it).
@@ -132,25 +87,19 @@ class TestOverlayCapture : public QObject
 
     QStringList viewerRequests() const
     {
-        QFile record(m_scratch + "/opened.txt");
-        record.open(QIODevice::ReadOnly);
-        return QString::fromUtf8(record.readAll()).split('\n', Qt::SkipEmptyParts);
+        return m_opener->opened().split('\n', Qt::SkipEmptyParts);
     }
 
 private slots:
     void initTestCase()
     {
         m_scratch = testScratchDir("overlaycapture");
-        QVERIFY(QDir().mkpath(m_scratch + "/bin"));
         m_copy = std::make_unique<ProgramCopy>(m_scratch + "/bin");
         QVERIFY(m_copy->isValid());
         // The desktop's default handler, first on the path, records what it is asked to open.
-        QFile opener(m_scratch + "/bin/xdg-open");
-        QVERIFY(opener.open(QIODevice::WriteOnly));
-        opener.write("#!/bin/sh\nprintf '%s\\n' \"$@\" >> '" + QFile::encodeName(m_scratch) + "/opened.txt'\n");
-        opener.close();
-        QVERIFY(opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        qputenv("PATH", QFile::encodeName(m_scratch) + "/bin:" + qgetenv("PATH"));
+        m_opener = std::make_unique<StandinOpener>(m_scratch);
+        QVERIFY(m_opener->isValid());
+        qputenv("PATH", QFile::encodeName(m_opener->environment().value("PATH")));
         m_pattern = std::make_unique<PatternWindow>(QRect(40, 50, 560, 420));
         // a panel reserving the bottom 60 pixels: the work area is not the screen
         m_panel = managedWindow(QRect(0, 740, 1280, 60), Qt::FramelessWindowHint);
@@ -163,7 +112,7 @@ private slots:
     void init()
     {
         QDir(capturesFolder()).removeRecursively();
-        QFile::remove(m_scratch + "/opened.txt");
+        m_opener->forget();
         QSettings("Snaplark", "Snaplark").clear();
         QVERIFY(ownClipboard(kClipboardBefore));
         QVERIFY(moveMouse(QPoint(5, 5))); // away from the tool frame, which so starts in its lower place
@@ -305,7 +254,7 @@ private slots:
                     }
                 }
             mismatch = "the centre";
-            return shown.copy(QRect(loupe + QPoint(182, 182), QSize(4, 4))) == filled(4, screen.pixel(cursor - QPoint(1, 1)));
+            return shown.copy(QRect(loupe + QPoint(182, 182), QSize(4, 4))) == solid(QSize(4, 4), screen.pixel(cursor - QPoint(1, 1)));
         };
         QVERIFY2(waitUntil(showsDevicePixels, 5000), qPrintable(mismatch));
     }

@@ -161,7 +161,6 @@ private slots:
     void initTestCase()
     {
         m_scratch = testScratchDir("overlaymap");
-        QVERIFY(QDir().mkpath(m_scratch + "/bin"));
         m_copy = std::make_unique<ProgramCopy>(m_scratch + "/bin");
         QVERIFY(m_copy->isValid());
         m_display = XOpenDisplay(nullptr);

@@ -49,7 +49,6 @@ class TestScrollCapture : public QObject
     std::unique_ptr<ProgramRun> m_run;
     std::unique_ptr<QProcess> m_page;
     QByteArray m_pageOutput;
-    int m_runs = 0;
     qreal m_scale = 1.0; // the program's scale factor; the page program runs unscaled
 
     QStringList capturesLeft() const { return QDir(capturesFolder()).entryList(QDir::Files | QDir::Hidden); }
@@ -108,7 +107,6 @@ class TestScrollCapture : public QObject
     }
     // A logical point of the program's windows on the screen.
     QPoint device(const QPoint &logical) const { return logical * m_scale; }
-    QRect logicalScreen() const { return QRect(QPoint(0, 0), screenRect().size() / m_scale); }
 
     // Start, which turns red as Stop once the capture has started.
     bool start()
@@ -133,15 +131,12 @@ class TestScrollCapture : public QObject
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         if (m_scale != 1.0)
             environment.insert("QT_SCALE_FACTOR", QString::number(m_scale));
-        m_run = std::make_unique<ProgramRun>(m_copy->program(), m_scratch + QString("/run%1.log").arg(++m_runs),
-                                             environment);
+        m_run = m_copy->newRun(environment);
         if (!m_run->start())
             return QRect();
-        const qulonglong overlay = waitForWindowOf(m_run->pid());
-        if (!overlay || !waitUntil([&] { return windowGeometry(overlay) == screenRect(); }, 5000)
-            || !m_run->waitForLog("Pixmap size:", 5000))
+        if (!waitForOverlay(m_run->pid()) || !m_run->waitForLog("Pixmap size:", 5000))
             return QRect();
-        const QPoint frame = ToolFramePlace::lower(logicalScreen(), kToolFrame);
+        const QPoint frame = ToolFramePlace::lower(logicalScreen(m_scale), kToolFrame);
         if (!click(device(frame + QPoint(132 + 30, 251 + 15))) // chbScrollMode
             || !drag(region.topLeft(), region.bottomRight() + QPoint(1, 1))
             || !waitForWindowNamed(kRecorderTitle, 10000) || !waitUntil([&] { return panel().isValid(); }, 5000))
@@ -153,7 +148,6 @@ private slots:
     void initTestCase()
     {
         m_scratch = testScratchDir("scrollcapture");
-        QVERIFY(QDir().mkpath(m_scratch + "/bin"));
         m_copy = std::make_unique<ProgramCopy>(m_scratch + "/bin");
         QVERIFY(m_copy->isValid());
     }
@@ -233,7 +227,7 @@ private slots:
         const QImage page = ScrollPage::rows(kPageWindow.width(), firstRow + kRegionOffset.y(), height)
                                 .copy(QRect(QPoint(kRegionOffset.x(), 0), QSize(kRegion.width(), height)));
         // at scale 2 the toolbar, at its place, covers the picture's lower part
-        const QPoint toolbar = ToolFramePlace::lower(logicalScreen(), kToolbar);
+        const QPoint toolbar = ToolFramePlace::lower(logicalScreen(m_scale), kToolbar);
         const QRect uncovered(QPoint(0, 0), QSize(page.width(), std::min(height, device(toolbar).y() - pictureAt.y())));
         if (!waitUntil([&] { return grabScreen().copy(uncovered.translated(pictureAt)) == page.copy(uncovered); }, 5000)) {
             QProcess::execute("import", {"-window", "root", m_scratch + "/editor-failed.png"});

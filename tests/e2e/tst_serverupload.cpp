@@ -7,6 +7,7 @@
 #include "processdriver.h"
 #include "serverprocess.h"
 #include "settings/settings.h"
+#include "standinopener.h"
 #include "testsupport.h"
 #include "upload/uploadmanager.h"
 #include "upload/wndauthorization.h"
@@ -43,8 +44,9 @@ class TestServerUpload : public QObject
 {
     Q_OBJECT
 
-    QString m_scratch, m_record;
+    QString m_scratch;
     std::unique_ptr<ProgramCopy> m_copy;
+    std::unique_ptr<StandinOpener> m_opener;
     std::unique_ptr<ServerProcess> m_server;
     std::unique_ptr<ProgramRun> m_run;
     QProcessEnvironment m_environment;
@@ -64,11 +66,19 @@ class TestServerUpload : public QObject
     }
     bool startProgram(const QStringList &arguments)
     {
-        const QString log = m_scratch + QStringLiteral("/%1.log").arg(QLatin1String(QTest::currentTestFunction()));
-        m_run = std::make_unique<ProgramRun>(m_copy->program(), log, m_environment);
+        m_run = m_copy->newRun(m_environment);
         return m_run->start(arguments);
     }
-    QString opened() const { return QString::fromUtf8(readFile(m_record)).trimmed(); }
+    QString opened() const { return m_opener->opened().trimmed(); }
+    // The id of the upload's page the program opened; empty when it opened
+    // nothing, or something else.
+    QByteArray openedPageId() const
+    {
+        if (!waitUntil([&] { return !opened().isEmpty(); }, 5000))
+            return QByteArray();
+        const QRegularExpression page(QStringLiteral("^%1([a-z2-9]{12})\\.html$").arg(QRegularExpression::escape(base())));
+        return page.match(opened()).captured(1).toLatin1();
+    }
     // An account made over HTTP: its token and its CSRF cookie.
     QPair<QByteArray, QByteArray> signUp(const QByteArray &name)
     {
@@ -85,24 +95,17 @@ private slots:
     {
         QVERIFY2(QDBusConnection::sessionBus().isConnected(), "needs the private session bus of with-display");
         m_scratch = testScratchDir(QStringLiteral("serverupload"));
-        QVERIFY(QDir().mkpath(m_scratch + QStringLiteral("/bin")));
         m_copy = std::make_unique<ProgramCopy>(m_scratch + QStringLiteral("/bin"));
         QVERIFY(m_copy->isValid());
         // The desktop's default handler records what it is asked to open.
-        m_record = m_scratch + QStringLiteral("/opened.txt");
-        const QString standins = m_scratch + QStringLiteral("/standin");
-        QVERIFY(QDir().mkpath(standins));
-        QFile opener(standins + QStringLiteral("/xdg-open"));
-        QVERIFY(opener.open(QIODevice::WriteOnly));
-        opener.write("#!/bin/sh\nprintf '%s\\n' \"$@\" >> '" + QFile::encodeName(m_record) + "'\n");
-        QVERIFY(opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        m_environment = QProcessEnvironment::systemEnvironment();
-        m_environment.insert(QStringLiteral("PATH"), standins + QLatin1Char(':') + m_environment.value(QStringLiteral("PATH")));
+        m_opener = std::make_unique<StandinOpener>(m_scratch);
+        QVERIFY(m_opener->isValid());
+        m_environment = m_opener->environment();
     }
     void init()
     {
         QSettings(QStringLiteral("Snaplark"), QStringLiteral("Snaplark")).clear();
-        QFile::remove(m_record);
+        m_opener->forget();
         QVERIFY(startServer({QStringLiteral("--max-upload"), QStringLiteral("2M")}));
     }
     void cleanup()
@@ -123,19 +126,14 @@ private slots:
         QDir(Desktop::capturesFolder()).removeRecursively();
 
         QVERIFY(startProgram({}));
-        const qulonglong overlay = Desktop::waitForWindowOf(m_run->pid());
-        QVERIFY2(overlay && waitUntil([&] { return Desktop::windowGeometry(overlay) == Desktop::screenRect(); }, 5000),
-                 qPrintable(m_run->log()));
+        QVERIFY2(Desktop::waitForOverlay(m_run->pid()), qPrintable(m_run->log()));
         QVERIFY(Desktop::drag(QPoint(100, 120), QPoint(300, 260)));
         QVERIFY2(m_run->waitForFinished(20000), qPrintable(m_run->log()));
         QCOMPARE(m_run->exitCode(), 0);
 
-        QVERIFY(waitUntil([&] { return !opened().isEmpty(); }, 5000));
-        const QRegularExpressionMatch page = QRegularExpression(QStringLiteral("^%1([a-z2-9]{12})\\.html$")
-                                                                    .arg(QRegularExpression::escape(base()))).match(opened());
-        QVERIFY2(page.hasMatch(), qPrintable(opened()));
+        const QByteArray id = openedPageId();
+        QVERIFY2(!id.isEmpty(), qPrintable(opened()));
         QCOMPARE(QString::fromUtf8(Desktop::clipboard()), opened());
-        const QByteArray id = page.captured(1).toLatin1();
         const QString local = Desktop::capturesFolder() + QLatin1Char('/') + QString::fromLatin1(id) + QStringLiteral(".png");
         QCOMPARE(QImage(local).size(), QSize(200, 140));
         QVERIFY(Http::get(port(), "/" + id + ".html").body.contains("<img src=\"" + m_server->baseUrl() + id + ".png\""));
@@ -157,11 +155,8 @@ private slots:
         QVERIFY(startProgram({path}));
         QVERIFY2(m_run->waitForFinished(20000), qPrintable(m_run->log()));
         QCOMPARE(m_run->exitCode(), 0);
-        QVERIFY(waitUntil([&] { return !opened().isEmpty(); }, 5000));
-        const QRegularExpressionMatch page = QRegularExpression(QStringLiteral("^%1([a-z2-9]{12})\\.html$")
-                                                                    .arg(QRegularExpression::escape(base()))).match(opened());
-        QVERIFY2(page.hasMatch(), qPrintable(opened()));
-        const QByteArray id = page.captured(1).toLatin1();
+        const QByteArray id = openedPageId();
+        QVERIFY2(!id.isEmpty(), qPrintable(opened()));
         const HttpReply file = Http::get(port(), "/" + id + ".mp4");
         QCOMPARE(file.header("Content-Type"), QByteArray("video/mp4"));
         QCOMPARE(file.body, readFile(path));

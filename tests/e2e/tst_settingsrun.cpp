@@ -2,6 +2,7 @@
 // user picks is stored, the tray program follows its box, and the next
 // capture run does what was picked.
 #include "desktopdriver.h"
+#include "formspots.h"
 #include "processdriver.h"
 #include "settings/settings.h"
 #include "settingsdialog/wndsettings.h"
@@ -12,31 +13,12 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QtTest>
 
 #include <memory>
 
 using namespace Desktop;
-
-namespace {
-
-QString autostartEntry()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QStringLiteral("/autostart/Snaplark.desktop");
-}
-
-bool pressKeys(const QStringList &keys)
-{
-    QTest::qWait(300); // the popup opens
-    return !tool(QStringLiteral("xdotool"), QStringList{QStringLiteral("key"), QStringLiteral("--delay"),
-                                                        QStringLiteral("100")} + keys).isNull();
-}
-
-} // namespace
 
 class TestSettingsRun : public QObject
 {
@@ -44,35 +26,18 @@ class TestSettingsRun : public QObject
 
     QString m_scratch;
     std::unique_ptr<ProgramCopy> m_copy;
-    // Where each widget sits in the dialog: the same form, laid out by the
-    // test on the same display.
-    QMap<QString, QPoint> m_spots;
-    int m_runs = 0;
+    FormSpots m_spots;
 
     std::unique_ptr<ProgramRun> run(const QStringList &arguments)
     {
-        auto program = std::make_unique<ProgramRun>(m_copy->program(),
-                                                    m_scratch + QStringLiteral("/run%1.log").arg(++m_runs));
+        auto program = m_copy->newRun();
         return program->start(arguments) ? std::move(program) : nullptr;
-    }
-
-    // Clicks the named widget of the program's settings window, which the
-    // window manager frames: its inside's corner as the server has it.
-    bool clickIn(qulonglong window, const QString &name)
-    {
-        const QByteArray info = tool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)});
-        const QRegularExpression corner(QStringLiteral("Absolute upper-left X:\\s*(-?\\d+)\\s*Absolute upper-left Y:\\s*(-?\\d+)"));
-        const QRegularExpressionMatch match = corner.match(QString::fromLatin1(info));
-        if (!match.hasMatch() || !m_spots.contains(name))
-            return false;
-        return click(QPoint(match.captured(1).toInt(), match.captured(2).toInt()) + m_spots.value(name));
     }
 
 private slots:
     void initTestCase()
     {
         m_scratch = testScratchDir("settingsrun");
-        QVERIFY(QDir().mkpath(m_scratch + "/bin"));
         m_copy = std::make_unique<ProgramCopy>(m_scratch + "/bin");
         QVERIFY(m_copy->isValid());
         // A tray program beside the copy that only says it was started.
@@ -85,11 +50,7 @@ private slots:
         WndSettings form;
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        for (const char *name : {"cbAction", "cbClipboard", "cbEnableTray", "btnOk"}) {
-            auto *widget = form.findChild<QWidget *>(QLatin1String(name));
-            QVERIFY(widget);
-            m_spots.insert(QLatin1String(name), widget->mapTo(&form, widget->rect().center()));
-        }
+        QVERIFY(m_spots.record(&form, {"cbAction", "cbClipboard", "cbEnableTray", "btnOk"}));
         QVERIFY(moveMouse(QPoint(5, 5)));
     }
 
@@ -108,11 +69,10 @@ private slots:
         const qulonglong window = waitForWindowNamed(QStringLiteral("SnaplarkSettings"));
         QVERIFY(window);
         QTest::qWait(300);
-        QVERIFY(clickIn(window, "cbAction"));
-        QVERIFY(pressKeys({"End", "Return"})); // "Save only"
-        QVERIFY(clickIn(window, "cbClipboard"));
-        QVERIFY(pressKeys({"Down", "Return"})); // "Bitmap (for images only)", after the path
-        QVERIFY(clickIn(window, "btnOk"));
+        QVERIFY(m_spots.choose(window, "cbAction", {"End", "Return"})); // "Save only"
+        // "Bitmap (for images only)", after the path
+        QVERIFY(m_spots.choose(window, "cbClipboard", {"Down", "Return"}));
+        QVERIFY(m_spots.click(window, "btnOk"));
         QVERIFY(settings->waitForFinished());
         QCOMPARE(settings->exitStatus(), QProcess::NormalExit);
         QCOMPARE(settings->exitCode(), 0);
@@ -144,7 +104,7 @@ private slots:
         qulonglong window = waitForWindowNamed(QStringLiteral("SnaplarkSettings"));
         QVERIFY(window);
         QTest::qWait(300);
-        QVERIFY(clickIn(window, "btnOk")); // the tray is on by default
+        QVERIFY(m_spots.click(window, "btnOk")); // the tray is on by default
         QVERIFY(on->waitForFinished());
         QCOMPARE(on->exitCode(), 0);
         QVERIFY(QFile::exists(autostartEntry()));
@@ -160,8 +120,8 @@ private slots:
         QVERIFY(waitUntil([&] { return windowsNamed(QStringLiteral("SnaplarkSettings")).size() == 1; }, 15000));
         window = windowsNamed(QStringLiteral("SnaplarkSettings")).first();
         QTest::qWait(300);
-        QVERIFY(clickIn(window, "cbEnableTray"));
-        QVERIFY(clickIn(window, "btnOk"));
+        QVERIFY(m_spots.click(window, "cbEnableTray"));
+        QVERIFY(m_spots.click(window, "btnOk"));
         QVERIFY(off->waitForFinished());
         QCOMPARE(off->exitCode(), 0);
         QVERIFY(!QFile::exists(autostartEntry()));

@@ -1,7 +1,9 @@
 #include "desktopdriver.h"
 #include "extension/extension.h"
+#include "formspots.h"
 #include "processdriver.h"
 #include "settings/settings.h"
+#include "settingsdialog/wndsettings.h"
 #include "snaplarkextension.h"
 #include "testsupport.h"
 
@@ -69,13 +71,13 @@ class TestTray : public QObject
     QString m_scratch;
     std::unique_ptr<ProgramCopy> m_copy;
     std::unique_ptr<ProgramRun> m_tray;
-    int m_runs = 0;
+    FormSpots m_spots; // of the settings dialog
 
     QString trayProgram() const { return QFileInfo(m_copy->program()).dir().filePath("snaplarkTray"); }
 
     bool startTray()
     {
-        m_tray = std::make_unique<ProgramRun>(trayProgram(), m_scratch + QString("/tray%1.log").arg(++m_runs));
+        m_tray = m_copy->newRun(QProcessEnvironment::systemEnvironment(), "snaplarkTray");
         return m_tray->start();
     }
 
@@ -88,6 +90,25 @@ class TestTray : public QObject
                 runs.append(pid);
         }
         return runs;
+    }
+
+    // The tray's window, mapped or not.
+    static QByteArray trayWindows() { return tool("xdotool", {"search", "--name", "^" + kTrayTitle + "$"}).trimmed(); }
+
+    // "snaplark /config": the tray program it starts writes to this run's log.
+    std::unique_ptr<ProgramRun> openSettings(qulonglong *window)
+    {
+        auto run = m_copy->newRun();
+        if (!run->start({"/config"}) || !waitUntil([] { return windowsNamed("SnaplarkSettings").size() == 1; }, 15000))
+            return nullptr;
+        *window = windowsNamed("SnaplarkSettings").first();
+        QTest::qWait(300); // laid out and drawn
+        return run;
+    }
+
+    bool okAndFinished(ProgramRun &settings, qulonglong window)
+    {
+        return m_spots.click(window, "btnOk") && settings.waitForFinished() && settings.exitCode() == 0;
     }
 
     int grabsLogged() const { return m_tray->log().count("Pixmap size: 1280x800"); }
@@ -109,24 +130,27 @@ class TestTray : public QObject
     // Leaves the capture run with Escape, as a user does.
     bool endCapture(qint64 run)
     {
-        const qulonglong overlay = waitForWindowOf(run);
-        return overlay && waitUntil([&] { return windowGeometry(overlay) == screenRect(); }, 5000)
-               && keyInto(overlay, "Escape") && waitUntil([this] { return captureRuns().isEmpty(); }, 10000);
+        const qulonglong overlay = waitForOverlay(run);
+        return overlay && keyInto(overlay, "Escape") && waitUntil([this] { return captureRuns().isEmpty(); }, 10000);
     }
 
 private slots:
     void initTestCase()
     {
         m_scratch = testScratchDir("tray");
-        QVERIFY(QDir().mkpath(m_scratch + "/bin"));
         m_copy = std::make_unique<ProgramCopy>(m_scratch + "/bin");
         QVERIFY(m_copy->isValid() && QFileInfo(trayProgram()).isExecutable());
         Extension::reloadForTesting(SNAPLARK_BIN_DIR);
+        WndSettings form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(m_spots.record(&form, {"cmbTrayHotkey", "cbEnableTray", "btnOk"}));
     }
 
     void init()
     {
         QDir(capturesFolder()).removeRecursively();
+        QFile::remove(autostartEntry());
         QSettings("Snaplark", "Snaplark").clear();
         Settings::setFlbEnabled(false);
         QVERIFY(moveMouse(QPoint(5, 5)));
@@ -214,8 +238,7 @@ private slots:
         const qint64 run = waitForCapture(0);
         QVERIFY2(run, "the hotkey did not fire during the menu's grab");
         menu.hide();
-        const qulonglong overlay = waitForWindowOf(run);
-        QVERIFY(overlay && waitUntil([&] { return windowGeometry(overlay) == screenRect(); }, 5000));
+        QVERIFY(waitForOverlay(run));
         QVERIFY(drag(shown.topLeft() - QPoint(20, 20), shown.bottomRight() + QPoint(20, 20)));
         QVERIFY(waitUntil([this] { return captureRuns().isEmpty(); }, 15000));
 
@@ -254,6 +277,47 @@ private slots:
         const qint64 run = waitForCapture(0);
         QVERIFY(run);
         QVERIFY(endCapture(run));
+    }
+
+    // A new key picked in the settings dialog: OK ends the running tray
+    // program and starts it again with that key.  Tray off: it ends, and no
+    // longer starts with the session.
+    void settingsDialogRestartsTray()
+    {
+        Settings::setHotkeyKey(0x50);
+        Settings::setHotkeyAttr(kCtrlAlt);
+        QVERIFY(startTray() && m_tray->waitForLog("Hotkey: Ctrl+Alt+p"));
+
+        qulonglong window = 0;
+        std::unique_ptr<ProgramRun> settings = openSettings(&window);
+        QVERIFY(settings);
+        QVERIFY(m_spots.choose(window, "cmbTrayHotkey", {"Down", "Return"})); // Q, after P
+        QVERIFY(okAndFinished(*settings, window));
+        QCOMPARE(Settings::hotkeyKey(), 0x51);
+        QCOMPARE(Settings::hotkeyAttr(), kCtrlAlt);
+        QVERIFY(m_tray->waitForFinished(5000));
+        QCOMPARE(m_tray->exitCode(), 0);
+        m_tray = std::move(settings);
+        QVERIFY2(m_tray->waitForLog("Hotkey: Ctrl+Alt+q"), qPrintable(m_tray->log()));
+        QCOMPARE(trayWindows().split('\n').size(), 1);
+        QVERIFY(QFile::exists(autostartEntry()));
+        QVERIFY(xdotool({"key", "ctrl+alt+p"}));
+        QVERIFY(noCaptureFor(1500));
+        QVERIFY(xdotool({"key", "ctrl+alt+q"}));
+        const qint64 run = waitForCapture(grabsLogged());
+        QVERIFY2(run, qPrintable(m_tray->log()));
+        QVERIFY(endCapture(run));
+
+        settings = openSettings(&window);
+        QVERIFY(settings);
+        QVERIFY(m_spots.click(window, "cbEnableTray"));
+        QVERIFY(okAndFinished(*settings, window));
+        QCOMPARE(Settings::trayEnabled(), false);
+        QVERIFY(waitUntil([&] { return trayWindows().isEmpty(); }, 5000));
+        QVERIFY(waitUntil([&] { return m_copy->running().isEmpty(); }, 5000));
+        QVERIFY(!QFile::exists(autostartEntry()));
+        QVERIFY(xdotool({"key", "ctrl+alt+q"}));
+        QVERIFY(noCaptureFor(1500));
     }
 
     // A second copy ends at once; a replacement started while the old

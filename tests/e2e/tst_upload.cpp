@@ -4,6 +4,7 @@
 #include "fakefilemanager.h"
 #include "processdriver.h"
 #include "settings/settings.h"
+#include "standinopener.h"
 #include "testservice.h"
 #include "testsupport.h"
 
@@ -20,8 +21,9 @@ class TestUpload : public QObject
 {
     Q_OBJECT
 
-    QString m_scratch, m_record; // m_record: what the stand-in xdg-open was asked to open
+    QString m_scratch;
     std::unique_ptr<ProgramCopy> m_copy;
+    std::unique_ptr<StandinOpener> m_opener;
     std::unique_ptr<TestService> m_service;
     std::unique_ptr<ProgramRun> m_run;
     QProcessEnvironment m_environment;
@@ -33,41 +35,29 @@ class TestUpload : public QObject
     }
     bool start(const QString &path)
     {
-        const QString log = m_scratch + QStringLiteral("/%1.log").arg(QLatin1String(QTest::currentTestFunction()));
-        m_run = std::make_unique<ProgramRun>(m_copy->program(), log, m_environment);
+        m_run = m_copy->newRun(m_environment);
         return m_run->start(path.isEmpty() ? QStringList() : QStringList{path}); // none: a capture run
     }
-    QString openedRecord() const
-    {
-        QFile file(m_record);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
+    QString openedRecord() const { return m_opener->opened(); }
 
 private slots:
     void initTestCase()
     {
         QVERIFY2(QDBusConnection::sessionBus().isConnected(), "needs the private session bus of with-display");
         m_scratch = testScratchDir(QStringLiteral("upload"));
-        QVERIFY(QDir().mkpath(m_scratch + QStringLiteral("/bin")));
         m_copy = std::make_unique<ProgramCopy>(m_scratch + QStringLiteral("/bin"));
         QVERIFY(m_copy->isValid());
 
         // The desktop's default handler, first on the path.
-        m_record = m_scratch + QStringLiteral("/opened.txt");
-        const QString standins = m_scratch + QStringLiteral("/standin");
-        QVERIFY(QDir().mkpath(standins));
-        QFile opener(standins + QStringLiteral("/xdg-open"));
-        QVERIFY(opener.open(QIODevice::WriteOnly));
-        opener.write("#!/bin/sh\nprintf '%s\\n' \"$@\" >> '" + QFile::encodeName(m_record) + "'\n");
-        QVERIFY(opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        m_environment = QProcessEnvironment::systemEnvironment();
-        m_environment.insert(QStringLiteral("PATH"), standins + QLatin1Char(':') + m_environment.value(QStringLiteral("PATH")));
+        m_opener = std::make_unique<StandinOpener>(m_scratch);
+        QVERIFY(m_opener->isValid());
+        m_environment = m_opener->environment();
     }
     void init()
     {
         QSettings(QStringLiteral("Snaplark"), QStringLiteral("Snaplark")).clear();
         Settings::setAuthId(QStringLiteral("e2e-token"));
-        QFile::remove(m_record);
+        m_opener->forget();
         m_service = std::make_unique<TestService>();
         m_environment.insert(QStringLiteral("SNAPLARK_SERVICE_URL"), QString::fromLatin1(m_service->serviceUrl()));
     }
@@ -123,9 +113,7 @@ private slots:
         m_service->enqueue(Reply::fileName("r1.png"));
 
         QVERIFY(start(QString()));
-        const qulonglong overlay = Desktop::waitForWindowOf(m_run->pid());
-        QVERIFY2(overlay && waitUntil([&] { return Desktop::windowGeometry(overlay) == Desktop::screenRect(); }, 5000),
-                 qPrintable(m_run->log()));
+        QVERIFY2(Desktop::waitForOverlay(m_run->pid()), qPrintable(m_run->log()));
         QVERIFY(Desktop::drag(QPoint(100, 120), QPoint(300, 260)));
         const qulonglong box = Desktop::waitForWindowNamed(QStringLiteral("Snaplark Login Exception"));
         QVERIFY2(box, qPrintable(m_run->log()));

@@ -1,11 +1,13 @@
 // The video mode of the real program with the real extension library and ffmpeg, driven through
 // the X tools over a window that changes while it is recorded; the files are read back by ffprobe
 // and ffmpeg.  Also: a window recorded in-process, a program without ffmpeg, a killed program.
+#include "changingwindow.h"
 #include "desktopdriver.h"
 #include "extension/extension.h"
 #include "fakefilemanager.h"
 #include "processdriver.h"
 #include "settings/settings.h"
+#include "standinopener.h"
 #include "testservice.h"
 #include "testsupport.h"
 #include "ui/toolframeplace.h"
@@ -18,12 +20,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QPainter>
 #include <QPushButton>
-#include <QTimer>
 #include <QtTest>
 
-#include <cmath>
 #include <memory>
 
 #include <signal.h>
@@ -48,43 +47,7 @@ const QVector<QRgb> kColours = {qRgb(30, 160, 60), qRgb(40, 60, 210), qRgb(230, 
 constexpr int kRate = 10;
 constexpr int kSeconds = 3;
 
-int deviceEdge(int logical, qreal scale) { return int(std::floor(logical * scale + 0.5)); }
-QPoint devicePoint(const QPoint &logical, qreal scale)
-{
-    return QPoint(deviceEdge(logical.x(), scale), deviceEdge(logical.y(), scale));
-}
-QRect deviceRect(const QRect &logical, qreal scale)
-{
-    return QRect(devicePoint(logical.topLeft(), scale),
-                 devicePoint(logical.bottomRight() + QPoint(1, 1), scale) - QPoint(1, 1));
-}
 QSize evenSize(const QSize &size) { return QSize(size.width() + size.width() % 2, size.height() + size.height() % 2); }
-
-// The application being recorded: one solid colour after another, every 100 ms.  Unmanaged,
-// exactly where it is put.
-class ChangingWindow : public QWidget
-{
-public:
-    explicit ChangingWindow(const QRect &geometry)
-        : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint)
-    {
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        setGeometry(geometry);
-        m_timer.setInterval(100);
-        QObject::connect(&m_timer, &QTimer::timeout, this, [this] {
-            m_phase = (m_phase + 1) % kColours.size();
-            update();
-        });
-        m_timer.start();
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), QColor(kColours[m_phase])); }
-
-private:
-    QTimer m_timer;
-    int m_phase = 0;
-};
 
 struct Probe
 {
@@ -171,7 +134,6 @@ class TestVideoRecording : public QObject
     std::unique_ptr<ProgramCopy> m_copy;
     std::unique_ptr<ProgramRun> m_run;
     QProcessEnvironment m_environment;
-    int m_runs = 0;
 
     QStringList capturesLeft() const
     {
@@ -183,17 +145,13 @@ class TestVideoRecording : public QObject
     bool startRecording(const QProcessEnvironment &environment, qreal scale, const QRect &selection,
                         ChangingWindow *application)
     {
-        m_run = std::make_unique<ProgramRun>(m_copy->program(), m_scratch + QString("/run%1.log").arg(++m_runs),
-                                             environment);
+        m_run = m_copy->newRun(environment);
         if (!m_run->start())
             return false;
-        const qulonglong overlay = waitForWindowOf(m_run->pid());
-        if (!overlay || !waitUntil([&] { return windowGeometry(overlay) == screenRect(); }, 5000)
-            || !m_run->waitForLog("Pixmap size:", 5000))
+        if (!waitForOverlay(m_run->pid()) || !m_run->waitForLog("Pixmap size:", 5000))
             return false;
         application->hide(); // out of the mouse's way on the overlay
-        const QRect logicalScreen(0, 0, qRound(1280 / scale), qRound(800 / scale));
-        const QPoint frame = ToolFramePlace::lower(logicalScreen, kToolFrame);
+        const QPoint frame = ToolFramePlace::lower(logicalScreen(scale), kToolFrame);
         if (!click(devicePoint(frame + QPoint(199 + 30, 251 + 15), scale))) // chbVideoMode
             return false;
         if (selection.isNull()) {
@@ -214,17 +172,12 @@ private slots:
     void initTestCase()
     {
         m_scratch = testScratchDir("videorecording");
-        QVERIFY(QDir().mkpath(m_scratch + "/bin"));
         m_copy = std::make_unique<ProgramCopy>(m_scratch + "/bin");
         QVERIFY(m_copy->isValid());
         // the desktop's default handler, first on the path, for the page an upload opens
-        const QString standins = m_scratch + "/standin";
-        QVERIFY(QDir().mkpath(standins));
-        QFile opener(standins + "/xdg-open");
-        QVERIFY(opener.open(QIODevice::WriteOnly) && opener.write("#!/bin/sh\nexit 0\n") > 0);
-        QVERIFY(opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        m_environment = QProcessEnvironment::systemEnvironment();
-        m_environment.insert("PATH", standins + ':' + m_environment.value("PATH"));
+        const StandinOpener opener(m_scratch);
+        QVERIFY(opener.isValid());
+        m_environment = opener.environment();
         // no sound server: recordings go on without sound at once
         m_environment.insert("PULSE_SERVER", "unix:" + m_scratch + "/no-pulse");
         qputenv("PULSE_SERVER", QFile::encodeName("unix:" + m_scratch + "/no-pulse"));
@@ -261,7 +214,7 @@ private slots:
         QFETCH(QString, scaling);
         QFETCH(bool, region);
         QFETCH(QString, end);
-        const qreal scale = scaling.isEmpty() ? 1.0 : scaling.section('=', 1).toDouble();
+        const qreal scale = scaleOf(scaling);
         const QRect device = region ? deviceRect(kSelection, scale) : screenRect();
         FakeFileManagerService fileManager;
         QVERIFY(fileManager.registered());
@@ -269,13 +222,11 @@ private slots:
         service.enqueue(TestService::Reply::fileName("v1.mp4"));
         // the application under the region and the pixel just around it, which the library's even
         // size may take in
-        ChangingWindow application(region ? device.adjusted(-1, -1, 1, 1) : QRect(100, 100, 400, 300));
+        ChangingWindow application(region ? device.adjusted(-1, -1, 1, 1) : QRect(100, 100, 400, 300), kColours);
         application.show();
         QVERIFY(QTest::qWaitForWindowExposed(&application));
 
-        QProcessEnvironment environment = m_environment;
-        if (!scaling.isEmpty())
-            environment.insert(scaling.section('=', 0, 0), scaling.section('=', 1));
+        QProcessEnvironment environment = scaled(m_environment, scaling);
         environment.insert("SNAPLARK_SERVICE_URL", QString::fromLatin1(service.serviceUrl()));
         QElapsedTimer whole;
         whole.start();
@@ -372,7 +323,7 @@ private slots:
         QFile::link(m_scratch + "/standin/xdg-open", bin + "/xdg-open");
         QProcessEnvironment environment = m_environment;
         environment.insert("PATH", bin);
-        ChangingWindow application(kSelection);
+        ChangingWindow application(kSelection, kColours);
         application.show();
         QVERIFY(QTest::qWaitForWindowExposed(&application));
 
@@ -394,7 +345,7 @@ private slots:
     // playable file.
     void killedWhileRecording()
     {
-        ChangingWindow application(kSelection);
+        ChangingWindow application(kSelection, kColours);
         application.show();
         QVERIFY(QTest::qWaitForWindowExposed(&application));
         QVERIFY2(startRecording(m_environment, 1.0, kSelection, &application), qPrintable(m_run->log()));
@@ -422,7 +373,7 @@ private slots:
     void window()
     {
         Extension::reloadForTesting(SNAPLARK_BIN_DIR);
-        ChangingWindow application(QRect(200, 150, 320, 240));
+        ChangingWindow application(QRect(200, 150, 320, 240), kColours);
         application.show();
         QVERIFY(QTest::qWaitForWindowExposed(&application));
         RunObserver run;

@@ -13,6 +13,8 @@
 #include <QWidget>
 #include <QX11Info>
 
+#include <cmath>
+
 namespace Desktop {
 namespace {
 
@@ -118,6 +120,12 @@ QRect windowGeometry(qulonglong window)
     return QRect(values.value("X"), values.value("Y"), values.value("WIDTH"), values.value("HEIGHT"));
 }
 
+qulonglong waitForOverlay(qint64 pid)
+{
+    const qulonglong overlay = waitForWindowOf(pid);
+    return overlay && waitUntil([&] { return windowGeometry(overlay) == screenRect(); }, 5000) ? overlay : 0;
+}
+
 bool moveMouse(const QPoint &to)
 {
     // --sync waits for the pointer to move, which it never does when it is
@@ -178,6 +186,30 @@ bool ownClipboard(const QString &text)
     return QString::fromUtf8(clipboard()) == text;
 }
 
+int deviceEdge(int logical, qreal scale) { return int(std::floor(logical * scale + 0.5)); }
+
+QPoint devicePoint(const QPoint &logical, qreal scale)
+{
+    return QPoint(deviceEdge(logical.x(), scale), deviceEdge(logical.y(), scale));
+}
+
+QRect deviceRect(const QRect &logical, qreal scale)
+{
+    return QRect(devicePoint(logical.topLeft(), scale),
+                 devicePoint(logical.bottomRight() + QPoint(1, 1), scale) - QPoint(1, 1));
+}
+
+qreal scaleOf(const QString &scaling) { return scaling.isEmpty() ? 1.0 : scaling.section('=', 1).toDouble(); }
+
+QProcessEnvironment scaled(QProcessEnvironment environment, const QString &scaling)
+{
+    if (!scaling.isEmpty())
+        environment.insert(scaling.section('=', 0, 0), scaling.section('=', 1));
+    return environment;
+}
+
+QRect logicalScreen(qreal scale) { return QRect(0, 0, qRound(1280 / scale), qRound(800 / scale)); }
+
 QRect screenRect()
 {
     return QGuiApplication::primaryScreen()->geometry();
@@ -191,6 +223,26 @@ QImage grabScreen()
 QImage rgb(const QImage &image)
 {
     return image.convertToFormat(QImage::Format_RGB32);
+}
+
+QImage solid(const QSize &size, QRgb colour)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+double meanDifference(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size())
+        return 255;
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            sum += qAbs(qRed(p) - qRed(q)) + qAbs(qGreen(p) - qGreen(q)) + qAbs(qBlue(p) - qBlue(q));
+        }
+    return sum / (3.0 * a.width() * a.height());
 }
 
 bool showsFullRepaint(QWidget *widget, int timeoutMs)

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QList>
 #include <QPoint>
+#include <QProcessEnvironment>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -26,6 +27,8 @@ QList<qulonglong> windowsNamed(const QString &title);
 // none showed up.
 qulonglong waitForWindowOf(qint64 pid, int timeoutMs = 15000);
 qulonglong waitForWindowNamed(const QString &title, int timeoutMs = 15000);
+// The capture overlay of a process once it covers the screen; 0 when none did.
+qulonglong waitForOverlay(qint64 pid);
 // The window's rectangle on the screen (without window manager frame).
 QRect windowGeometry(qulonglong window);
 
@@ -46,11 +49,26 @@ QByteArray clipboard(const QString &target = QString());
 // true once another program reads that text from it.
 bool ownClipboard(const QString &text);
 
+// A logical edge (the line before a pixel) on the screen at a scale factor,
+// rounded half up: the rule every edge of a selection must follow.
+int deviceEdge(int logical, qreal scale);
+QPoint devicePoint(const QPoint &logical, qreal scale);
+QRect deviceRect(const QRect &logical, qreal scale);
+// A scale factor setting such as "QT_SCALE_FACTOR=2" (none: 1): its factor,
+// and an environment for a run with it.
+qreal scaleOf(const QString &scaling);
+QProcessEnvironment scaled(QProcessEnvironment environment, const QString &scaling);
+// The 1280 x 800 display as the program sees it at a scale factor.
+QRect logicalScreen(qreal scale);
+
 // The primary screen's rectangle, and its pixels as RGB32.
 QRect screenRect();
 QImage grabScreen();
 // An image in the form the grabs compare in.
 QImage rgb(const QImage &image);
+QImage solid(const QSize &size, QRgb colour);
+// The mean difference of two pictures of one size, per colour channel (0 to 255).
+double meanDifference(const QImage &a, const QImage &b);
 // Whether the screen shows the widget as a full repaint of it would (soon, the
 // server may still be drawing): a widget that repaints only what changed must
 // leave no stale pixels.

@@ -56,7 +56,7 @@ QStringList commandLine(qint64 pid)
 } // namespace ProcessTable
 
 ProgramCopy::ProgramCopy(const QString &folder)
-    : m_folder(QFileInfo(folder).canonicalFilePath())
+    : m_folder(QDir().mkpath(folder) ? QFileInfo(folder).canonicalFilePath() : QString())
 {
     const QDir source(QStringLiteral(SNAPLARK_BIN_DIR));
     m_valid = !m_folder.isEmpty();
@@ -69,6 +69,12 @@ ProgramCopy::ProgramCopy(const QString &folder)
         m_valid = QFile::copy(source.filePath(file), QDir(m_folder).filePath(file)) && m_valid;
     }
     m_valid = m_valid && QFileInfo(program()).isExecutable();
+}
+
+std::unique_ptr<ProgramRun> ProgramCopy::newRun(const QProcessEnvironment &environment, const QString &file)
+{
+    const QString log = QFileInfo(m_folder).dir().filePath(QStringLiteral("%1-%2.log").arg(file).arg(++m_runs));
+    return std::make_unique<ProgramRun>(QDir(m_folder).filePath(file), log, environment);
 }
 
 ProgramCopy::~ProgramCopy()

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 // Helpers for tests that run the real program as a separate process.
 
@@ -24,9 +25,12 @@ QStringList commandLine(qint64 pid);
 // so a test that starts several instances never reaches those of tests
 // running beside it.  Whatever still runs a file of the copy is killed on
 // destruction.
+class ProgramRun;
+
 class ProgramCopy
 {
 public:
+    // Makes the folder when it is missing.
     explicit ProgramCopy(const QString &folder);
     ~ProgramCopy();
 
@@ -37,10 +41,15 @@ public:
     QList<qint64> running() const;
     // Kills them all; true when none is left.
     bool killAll();
+    // A run of the program, or of another file of the copy, with a log of
+    // its own beside the copy's folder.
+    std::unique_ptr<ProgramRun> newRun(const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
+                                       const QString &file = QStringLiteral("snaplark"));
 
 private:
     QString m_folder;
     bool m_valid = false;
+    int m_runs = 0;
 };
 
 // One run of the program.  Its output goes to a log file rather than a pipe,

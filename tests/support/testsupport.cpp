@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QMouseEvent>
+#include <QStandardPaths>
 
 QString testScratchDir(const QString &name)
 {
@@ -11,6 +12,12 @@ QString testScratchDir(const QString &name)
     dir.removeRecursively();
     QDir().mkpath(dir.path());
     return dir.path();
+}
+
+QString autostartEntry()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/autostart/Snaplark.desktop");
 }
 
 namespace Mouse {

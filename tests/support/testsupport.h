@@ -64,6 +64,9 @@ public:
 // Throw-away folder for a test's own files (below the test's HOME).
 QString testScratchDir(const QString &name);
 
+// The entry that starts the tray program with the session, in the test's HOME.
+QString autostartEntry();
+
 // Mouse events sent straight to a widget: the test decides where the cursor
 // is, whatever the real pointer does.
 namespace Mouse {

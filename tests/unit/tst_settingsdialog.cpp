@@ -15,7 +15,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QTabWidget>
 #include <QUrlQuery>
 #include <QtTest>
@@ -47,12 +46,6 @@ T *child(const QWidget &dialog, const char *name)
     if (!found)
         qFatal("no %s in the dialog", name);
     return found;
-}
-
-QString autostartEntry()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QStringLiteral("/autostart/Snaplark.desktop");
 }
 
 // The dialog shown (so it loads) and ready to be clicked.
